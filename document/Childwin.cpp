@@ -1,0 +1,309 @@
+#include "document/Childwin.h"
+
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <new>
+
+#include "platform/BmpFile.h"
+#include "platform/MessageBoxes.h"
+#include "tools/UEditerData.h"
+
+namespace {
+
+constexpr int kStatusBarHeight = 19;
+constexpr int kStatusPanelWidth = 50;
+constexpr int kUndoLimit = 20;
+
+QLabel* makeStatusPanel(QStatusBar* bar)
+{
+    auto* panel = new QLabel(bar);
+    panel->setFixedWidth(kStatusPanelWidth);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addWidget(panel);
+    return panel;
+}
+
+} // namespace
+
+TMDIChild* TMDIChild::s_toolStateOwner = nullptr;
+
+TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("MDI Child"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+
+    FScrBoxChild = new QScrollArea(this);
+    FScrBoxChild->setFrameShape(QFrame::NoFrame);
+    FScrBoxChild->setWidgetResizable(false);
+    FScrBoxChild->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FFrontImg = new TImageControl;
+    FScrBoxChild->setWidget(FFrontImg);
+
+    FStatBar = new QStatusBar(this);
+    FStatBar->setSizeGripEnabled(false);
+    FStatBar->setFixedHeight(kStatusBarHeight);
+    FStatPanel0 = makeStatusPanel(FStatBar);
+    FStatPanel1 = makeStatusPanel(FStatBar);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(FScrBoxChild, 1);
+    layout->addWidget(FStatBar);
+
+    FFrontImg->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { FFrontImgMouseDown(b, s, x, y); };
+    FFrontImg->OnMouseMove = [this](TShiftState s, int x, int y) { FFrontImgMouseMove(s, x, y); };
+    FFrontImg->OnMouseUp = [this](TMouseButton b, TShiftState s, int x, int y) { FFrontImgMouseUp(b, s, x, y); };
+
+    FormCreate();
+}
+
+TMDIChild::~TMDIChild()
+{
+    FormDestroy();
+}
+
+void TMDIChild::FormCreate()
+{
+    FChipBmp.setSize(0, 0);
+    FBackBmp.setSize(0, 0);
+    FFloatBmp.setSize(0, 0);
+    FLinePts.clear();
+    FUndoIndex = -1;
+    FUndoList.clear();
+}
+
+void TMDIChild::FormDestroy()
+{
+    releaseToolState();
+    FChipBmp = Bitmap();
+    FBackBmp = Bitmap();
+    FFloatBmp = Bitmap();
+    FLinePts.clear();
+    FUndoList.clear();
+    FUndoIndex = -1;
+}
+
+// The tool state is shared by every window: an operation left pending in a window that goes
+// away would otherwise keep all the others from changing tools or undoing.
+void TMDIChild::releaseToolState()
+{
+    if (s_toolStateOwner != this)
+        return;
+    s_toolStateOwner = nullptr;
+    ToolData->FBusy = false;
+    ToolData->FFloating = false;
+}
+
+void TMDIChild::claimToolState()
+{
+    s_toolStateOwner = this;
+}
+
+void TMDIChild::NewChip(const QString& Caption, int Width, int Height)
+{
+    setWindowTitle(Caption);
+    FChipBmp.setSize(Width, Height);
+    FSelected = false;
+    resizeToView();
+}
+
+// Steps shared by a new chip and a loaded one: zoom 1, view and window sized to the chip,
+// pointer state reset, and the chip recorded as an undo step.
+void TMDIChild::resizeToView()
+{
+    setZoom(1);
+    FFrontImg->setPictureSize(FChipBmp.width() * FZoom, FChipBmp.height() * FZoom);
+    setClientSize(FFrontImg->width(), FFrontImg->height());
+    resetPointerState();
+    PushUndo();
+}
+
+void TMDIChild::resetPointerState()
+{
+    FFromPt = TPoint{0, 0};
+    FToPt = TPoint{0, 0};
+    FDragging = false;
+    FSkipMouseMove = false;
+    FSelected = false;
+    FScrollDrag = false;
+}
+
+// The client area holds the status bar too, so the scroll box ends up shorter than the view.
+void TMDIChild::setClientSize(int width, int height)
+{
+    FClientSize = QSize(width, height);
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        sub->adjustSize();
+    else
+        resize(FClientSize);
+}
+
+QSize TMDIChild::sizeHint() const
+{
+    return FClientSize.isValid() ? FClientSize : QWidget::sizeHint();
+}
+
+void TMDIChild::LoadFromFile(const QString& FileName)
+{
+    Bitmap picture;
+    if (!ReadBmpFile(FileName, picture))
+        return;
+    const int w = std::min(256, picture.width());
+    const int h = std::min(256, picture.height());
+    try {
+        Bitmap chip(w, h);
+        chip.draw(picture, 0, 0);
+        FChipBmp = std::move(chip);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    setWindowTitle(FileName);
+    FSelected = false;
+    resizeToView();
+}
+
+void TMDIChild::SaveToFile(const QString& FileName)
+{
+    WriteBmpFile(FileName, FChipBmp);
+}
+
+void TMDIChild::ChangeTool(uint8_t Tool)
+{
+    if (FDragging)
+        return;
+    if (ToolData->FTool == ToolMove)
+        CommitMove();
+    if (ToolData->FBusy)
+        return;
+    if (Tool != ToolMove) {
+        FSelected = false;
+        RenderView();
+    }
+    ToolData->FFloating = false;
+    ToolData->setTool(Tool);
+    FFrontImg->update();
+}
+
+void TMDIChild::ConfirmTool()
+{
+    if (FDragging)
+        return;
+    if (ToolData->FTool == ToolMove) {
+        CommitMove();
+        ToolData->FFloating = false;
+    }
+    if (ToolData->FTool == ToolMask)
+        FSelected = false; // the frame stays until the next redraw
+}
+
+void TMDIChild::FormDeactivate()
+{
+    if (ToolData->FTool != ToolMove)
+        return;
+    if (ToolData->FBusy)
+        CommitMove();
+    // A paste that was never dragged leaves FFloating set with this window's pictures; the next
+    // move in another window must take fresh copies of its own chip, not drag these.
+    ToolData->FFloating = false;
+}
+
+// ---- Zoomed view and status line ----
+
+void TMDIChild::setZoom(int Zoom)
+{
+    FZoom = std::clamp(Zoom, 1, 16);
+    FStatPanel0->setText(QStringLiteral("×%1").arg(FZoom));
+    RenderView();
+}
+
+void TMDIChild::RenderView()
+{
+    Bitmap& view = FFrontImg->picture();
+    view.stretchFrom(FChipBmp, FZoom);
+    if (FFrontImg->size() != QSize(view.width(), view.height()))
+        FFrontImg->resize(view.width(), view.height());
+    if (FSelected) {
+        // A closed outline through the corners; the right and bottom sides lie on the first view
+        // column and row after the block, outside the view when the block reaches the chip's edge.
+        const int l = FZoom * FSelRect.Left, t = FZoom * FSelRect.Top;
+        const int r = FZoom * FSelRect.Right, b = FZoom * FSelRect.Bottom;
+        view.drawLineTo(l, t, l, b, ClrBlack);
+        view.drawLineTo(l, b, r, b, ClrBlack);
+        view.drawLineTo(r, b, r, t, ClrBlack);
+        view.drawLineTo(r, t, l, t, ClrBlack);
+    }
+    FFrontImg->repaintNow();
+}
+
+void TMDIChild::ShowCursorPos(int X, int Y)
+{
+    const int x = X / FZoom, y = Y / FZoom;
+    if (0 <= x && x < FChipBmp.width() && 0 <= y && y < FChipBmp.height())
+        FStatPanel1->setText(QStringLiteral("(%1,%2)").arg(x).arg(y));
+    else
+        FStatPanel1->setText(QString());
+}
+
+// ---- Undo history ----
+
+void TMDIChild::PushUndo()
+{
+    // Trimming comes first, so a full history loses its oldest step even when the redo
+    // branch is about to be discarded as well.
+    if (FUndoList.size() >= kUndoLimit) {
+        FUndoList.erase(FUndoList.begin());
+        --FUndoIndex;
+    }
+    ++FUndoIndex;
+    if (FUndoIndex >= 0 && size_t(FUndoIndex) < FUndoList.size())
+        FUndoList.erase(FUndoList.begin() + FUndoIndex, FUndoList.end());
+    try {
+        auto snapshot = std::make_unique<TChildUndoData>();
+        snapshot->FBitmap->assign(FChipBmp);
+        FUndoList.push_back(std::move(snapshot));
+    } catch (const std::bad_alloc&) {
+        // Skipped silently; FUndoIndex now points one past the last snapshot and Undo repairs it.
+    }
+}
+
+bool TMDIChild::CanUndo() const
+{
+    return !FUndoList.empty() && FUndoIndex > 0 && !ToolData->FBusy;
+}
+
+void TMDIChild::Undo()
+{
+    if (!CanUndo())
+        return;
+    const int last = int(FUndoList.size()) - 1;
+    if (FUndoIndex > last) {
+        ShowErrorBox(this, QStringLiteral("エラー"), QStringLiteral("Undoのつじつまがあいません"));
+        FUndoIndex = last;
+        // With a single snapshot left there is nothing older to go back to.
+        if (FUndoIndex < 1)
+            return;
+    }
+    FChipBmp.assign(*FUndoList[size_t(FUndoIndex - 1)]->FBitmap);
+    FUndoIndex = std::max(FUndoIndex - 1, -1);
+    RenderView();
+}
+
+bool TMDIChild::CanRedo() const
+{
+    return !FUndoList.empty() && FUndoIndex > -1 && !ToolData->FBusy && FUndoIndex < int(FUndoList.size()) - 1;
+}
+
+void TMDIChild::Redo()
+{
+    if (!CanRedo())
+        return;
+    FChipBmp.assign(*FUndoList[size_t(FUndoIndex + 1)]->FBitmap);
+    FUndoIndex = std::min(FUndoIndex + 1, int(FUndoList.size()) - 1);
+    RenderView();
+}

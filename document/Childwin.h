@@ -1,0 +1,123 @@
+#pragma once
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+#include "platform/Bitmap.h"
+#include "platform/Geometry.h"
+#include "platform/ImageControl.h"
+
+class QLabel;
+class QScrollArea;
+class QStatusBar;
+
+// One undo snapshot: a full copy of the chip.
+class TChildUndoData {
+public:
+    TChildUndoData() : FBitmap(std::make_unique<Bitmap>()) {}
+    std::unique_ptr<Bitmap> FBitmap;
+};
+
+// A chip and its document window: the pixels, the working bitmaps of the pointer tools,
+// the magnified view and the undo history.
+class TMDIChild : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMDIChild(QWidget* parent = nullptr);
+    ~TMDIChild() override;
+
+    // Lifecycle.
+    void NewChip(const QString& Caption, int Width, int Height);
+    void LoadFromFile(const QString& FileName);
+    void SaveToFile(const QString& FileName);
+    void ChangeTool(uint8_t Tool);
+    void ConfirmTool();
+    void FormDeactivate();
+
+    // Zoomed view and status line.
+    int getZoom() const { return FZoom; }
+    void setZoom(int Zoom);
+    void RenderView();
+    void ShowCursorPos(int X, int Y);
+
+    // Undo history.
+    void PushUndo();
+    bool CanUndo() const;
+    void Undo();
+    bool CanRedo() const;
+    void Redo();
+
+    // Clipboard exchange.
+    void CopyToClipboard();
+    void PasteFromClipboard();
+
+    // Pointer events of the view, in view coordinates.
+    void FFrontImgMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    void FFrontImgMouseMove(TShiftState Shift, int X, int Y);
+    void FFrontImgMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+
+    // The chip itself. Public because the tile preview copies it.
+    Bitmap FChipBmp;
+
+    TImageControl* frontImage() const { return FFrontImg; }
+    QSize sizeHint() const override;
+
+private:
+    friend struct ChildwinProbe; // tests read the private state through it
+
+    void FormCreate();
+    void FormDestroy();
+    void resizeToView();
+    void setClientSize(int width, int height);
+    void resetPointerState();
+    // The window whose pointer operation, pending move or paste holds FBusy/FFloating; it gives
+    // them back if it is closed with the operation unfinished.
+    void claimToolState();
+    void releaseToolState();
+    static TMDIChild* s_toolStateOwner;
+
+    // Pen strokes and loop mode.
+    void BeginStroke(int X, int Y);
+    void PenMove(int X, int Y);
+    void DrawSegment(TPoint From, TPoint To);
+    void DrawPenSegment(TPoint From, TPoint To);
+    void BuildLinePts(int X0, int Y0, int X1, int Y1);
+    void BlendPixel(int X, int Y, uint8_t Alpha);
+    void PickColor(int X, int Y);
+
+    // Move tool and the pen's Ctrl scroll.
+    void BeginMove(int X, int Y);
+    void DragMove(int X, int Y);
+    void DrawMoved(int X, int Y);
+    void CommitMove();
+    void BeginScroll(int X, int Y);
+    void ScrollMove(int X, int Y);
+    void EndScroll();
+
+    // Selection tool.
+    void BeginSelect(int X, int Y);
+    void DragSelect(int X, int Y);
+    void EndSelect();
+
+    QStatusBar* FStatBar = nullptr;
+    QLabel* FStatPanel0 = nullptr;
+    QLabel* FStatPanel1 = nullptr;
+    QScrollArea* FScrBoxChild = nullptr;
+    TImageControl* FFrontImg = nullptr;
+    QSize FClientSize;
+
+    int32_t FUndoIndex = 0;
+    std::vector<std::unique_ptr<TChildUndoData>> FUndoList;
+    bool FSkipMouseMove = false;
+    TPoint FFromPt;
+    TPoint FToPt;
+    bool FDragging = false;
+    bool FScrollDrag = false;
+    bool FSelected = false;
+    TRect FSelRect;
+    // FChipBmp is declared above, in the public section.
+    Bitmap FBackBmp;
+    Bitmap FFloatBmp;
+    int32_t FZoom = 0;
+    std::vector<TPoint> FLinePts;
+};

@@ -1,0 +1,10 @@
+#pragma once
+#include <QDialog>
+
+class TAboutBox : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutBox(QWidget* parent = nullptr);
+};
+
+extern TAboutBox* AboutBox;

@@ -1,0 +1,10 @@
+#pragma once
+#include <QDialog>
+
+class TFileNewDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit TFileNewDlg(QWidget* parent = nullptr);
+};
+
+extern TFileNewDlg* FileNewDlg;

@@ -1,0 +1,72 @@
+#include "TestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "tools/UEditerData.h"
+
+QString ChildwinProbe::panel0() const
+{
+    return child.FStatPanel0->text();
+}
+
+QString ChildwinProbe::panel1() const
+{
+    return child.FStatPanel1->text();
+}
+
+void ResetToolData()
+{
+    *ToolData = TToolData{};
+}
+
+QString SharedPath(const QString& relative)
+{
+    const QString root = qEnvironmentVariable("MARLO_SHARED_DIR");
+    if (root.isEmpty())
+        return QString();
+    const QString path = QDir(root).filePath(relative);
+    return QFileInfo::exists(path) ? QDir::cleanPath(path) : QString();
+}
+
+struct MessageBoxCatcher::Impl {
+    QTimer timer;
+    QList<Box> boxes;
+};
+
+MessageBoxCatcher::MessageBoxCatcher() : impl_(new Impl)
+{
+    impl_->timer.setInterval(10);
+    QObject::connect(&impl_->timer, &QTimer::timeout, [this] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box || !box->isVisible())
+                continue;
+            Box b{box->windowTitle(), box->text(), int(box->icon()), {}};
+            for (QAbstractButton* button : box->buttons())
+                b.buttons << button->text();
+            impl_->boxes << b;
+            if (!box->buttons().isEmpty())
+                box->buttons().first()->click();
+            else
+                box->reject();
+        }
+    });
+    impl_->timer.start();
+}
+
+MessageBoxCatcher::~MessageBoxCatcher()
+{
+    delete impl_;
+}
+
+QList<MessageBoxCatcher::Box> MessageBoxCatcher::boxes() const
+{
+    return impl_->boxes;
+}

@@ -1,0 +1,62 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "document/Childwin.h"
+
+// Reads and sets the private state of a chip window, for checks the screen cannot show.
+struct ChildwinProbe {
+    explicit ChildwinProbe(TMDIChild& c) : child(c) {}
+    TMDIChild& child;
+
+    int32_t& undoIndex() { return child.FUndoIndex; }
+    size_t undoCount() const { return child.FUndoList.size(); }
+    const Bitmap& undoBitmap(size_t i) const { return *child.FUndoList.at(i)->FBitmap; }
+    bool& skipMouseMove() { return child.FSkipMouseMove; }
+    TPoint& fromPt() { return child.FFromPt; }
+    TPoint& toPt() { return child.FToPt; }
+    bool& dragging() { return child.FDragging; }
+    bool& scrollDrag() { return child.FScrollDrag; }
+    bool& selected() { return child.FSelected; }
+    TRect& selRect() { return child.FSelRect; }
+    Bitmap& chip() { return child.FChipBmp; }
+    Bitmap& back() { return child.FBackBmp; }
+    Bitmap& floating() { return child.FFloatBmp; }
+    std::vector<TPoint>& linePts() { return child.FLinePts; }
+    const Bitmap& view() const { return child.FFrontImg->picture(); }
+    TImageControl* front() const { return child.FFrontImg; }
+    QString panel0() const;
+    QString panel1() const;
+
+    // Direct calls of the private operations, for the numeric cases.
+    void BuildLinePts(int x0, int y0, int x1, int y1) { child.BuildLinePts(x0, y0, x1, y1); }
+    void BlendPixel(int x, int y, uint8_t a) { child.BlendPixel(x, y, a); }
+    void DrawMoved(int x, int y) { child.DrawMoved(x, y); }
+    void CommitMove() { child.CommitMove(); }
+};
+
+// Puts the shared tool state back to its start values.
+void ResetToolData();
+
+// Path of a file under the shared folder beside the project, or empty when it is absent.
+QString SharedPath(const QString& relative);
+
+// Answers every modal message box that opens while it lives: records its title and text and
+// presses its button, so tests can drive code that asks the user.
+class MessageBoxCatcher {
+public:
+    MessageBoxCatcher();
+    ~MessageBoxCatcher();
+    struct Box {
+        QString title;
+        QString text;
+        int icon;
+        QStringList buttons;
+    };
+    QList<Box> boxes() const;
+
+private:
+    struct Impl;
+    Impl* impl_;
+};

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+
+#include "platform/Bitmap.h"
+
+// Tool codes; code 1 belongs to no tool.
+constexpr uint8_t ToolPen = 0;
+constexpr uint8_t ToolMove = 2;
+constexpr uint8_t ToolMask = 3;
+
+// The editing state that every chip window shares. Nobody is notified of a change: whoever
+// changes what the tool box shows asks it to refresh itself.
+class TToolData {
+public:
+    TColor FColor = ClrBlack;
+    uint8_t FTool = ToolPen;
+    bool FLoop = false;
+    // An operation spanning several pointer events is under way; see the chip window's tools.
+    bool FBusy = false;
+    // The move tool's base and floating pictures have been taken (by a first drag or a paste).
+    bool FFloating = false;
+    uint8_t FAlpha = 255;
+
+    TColor getColor() const { return FColor; }
+    void setColor(TColor c) { FColor = c & 0xFFFFFFu; }
+    void setTool(uint8_t tool) { FTool = tool; }
+};
+
+// The single instance. It exists before the first window is created and outlives the last one.
+extern TToolData* const ToolData;
