@@ -1,6 +1,62 @@
 // Clipboard exchange.
 #include "document/Childwin.h"
+
+#include <algorithm>
+
+#include "document/ChipHost.h"
+#include "platform/Clipboard.h"
 #include "tools/UEditerData.h"
 
-void TMDIChild::CopyToClipboard() {}
-void TMDIChild::PasteFromClipboard() {}
+void TMDIChild::CopyToClipboard()
+{
+    if (ToolData->FBusy)
+        return;
+    if (!FSelected) {
+        if (!FChipBmp.isEmpty())
+            ClipboardSetBitmap(FChipBmp);
+        return;
+    }
+    // The selection is cut to the chip: after an undo to a smaller chip it may reach past it,
+    // and the clipboard must get chip pixels, not the white of a fresh bitmap.
+    const TRect block{std::max(FSelRect.Left, 0), std::max(FSelRect.Top, 0),
+                      std::min(FSelRect.Right, FChipBmp.width()), std::min(FSelRect.Bottom, FChipBmp.height())};
+    if (block.width() <= 0 || block.height() <= 0)
+        return;
+    Bitmap picture(block.width(), block.height());
+    picture.copyRect(0, 0, FChipBmp, block);
+    ClipboardSetBitmap(picture);
+}
+
+void TMDIChild::PasteFromClipboard()
+{
+    // A held button would make the switch to the move tool below refuse.
+    if (ToolData->FBusy || FDragging)
+        return;
+    if (!ClipboardHasBitmap())
+        return;
+    // Only the part that lands in the chip is read, whatever the size of the clipboard picture.
+    Bitmap picture;
+    if (!ClipboardGetBitmap(picture, FChipBmp.width(), FChipBmp.height()))
+        return;
+    const TRect landed{0, 0, std::min(FChipBmp.width(), picture.width()), std::min(FChipBmp.height(), picture.height())};
+
+    // The base is the chip before the paste: moving the picture away uncovers what was there.
+    FBackBmp.assign(FChipBmp);
+    FChipBmp.copyRect(0, 0, picture, landed);
+    FFloatBmp = Bitmap(landed.width(), landed.height());
+    FFloatBmp.copyRect(0, 0, picture, landed);
+    picture = Bitmap();
+
+    FSelected = true;
+    FSelRect = landed;
+    // Through the main window's command, so the tool box shows the move tool as well.
+    if (TChipHost* host = ChipHost())
+        host->ChangeToolMove();
+    else
+        ChangeTool(ToolMove);
+    // Set after the tool change, which clears it. This window now holds the floating picture and
+    // gives the flag back if it is closed before the picture is moved.
+    claimToolState();
+    ToolData->FFloating = true;
+    RenderView();
+}

@@ -217,7 +217,9 @@ void TMDIChild::FormDeactivate()
 
 void TMDIChild::setZoom(int Zoom)
 {
+    const int oldZoom = FZoom;
     FZoom = std::clamp(Zoom, 1, 16);
+    KeepDragAcrossZoom(oldZoom);
     FStatPanel0->setText(QStringLiteral("×%1").arg(FZoom));
     RenderView();
 }
@@ -254,17 +256,24 @@ void TMDIChild::ShowCursorPos(int X, int Y)
 
 void TMDIChild::PushUndo()
 {
+    // A dropped snapshot lends its storage to the new one: a fresh chip-sized allocation on every
+    // edit would cost more than the copy itself.
+    std::unique_ptr<TChildUndoData> recycled;
     // Trimming comes first, so a full history loses its oldest step even when the redo
     // branch is about to be discarded as well.
     if (FUndoList.size() >= kUndoLimit) {
+        recycled = std::move(FUndoList.front());
         FUndoList.erase(FUndoList.begin());
         --FUndoIndex;
     }
     ++FUndoIndex;
-    if (FUndoIndex >= 0 && size_t(FUndoIndex) < FUndoList.size())
+    if (FUndoIndex >= 0 && size_t(FUndoIndex) < FUndoList.size()) {
+        if (!recycled)
+            recycled = std::move(FUndoList[size_t(FUndoIndex)]);
         FUndoList.erase(FUndoList.begin() + FUndoIndex, FUndoList.end());
+    }
     try {
-        auto snapshot = std::make_unique<TChildUndoData>();
+        auto snapshot = recycled ? std::move(recycled) : std::make_unique<TChildUndoData>();
         snapshot->FBitmap->assign(FChipBmp);
         FUndoList.push_back(std::move(snapshot));
     } catch (const std::bad_alloc&) {

@@ -93,6 +93,8 @@ private:
     void BeginScroll(int X, int Y);
     void ScrollMove(int X, int Y);
     void EndScroll();
+    // Called by setZoom: keeps a pending move, a scroll or a selection anchor in place in chip pixels.
+    void KeepDragAcrossZoom(int OldZoom);
 
     // Selection tool.
     void BeginSelect(int X, int Y);

@@ -44,7 +44,7 @@ void Bitmap::setSize(int width, int height)
     std::vector<QRgb> resized(size_t(width) * size_t(height), kWhite);
     const int keepW = std::min(width, width_);
     const int keepH = std::min(height, height_);
-    for (int y = 0; y < keepH; ++y)
+    for (int y = 0; y < keepH && keepW > 0; ++y)
         std::memcpy(resized.data() + size_t(y) * size_t(width), scanLine(y), size_t(keepW) * sizeof(QRgb));
     pixels_.swap(resized);
     width_ = width;

@@ -94,6 +94,36 @@ void rescaleNarrowChannels(QImage& image, const ChannelMasks& masks)
     }
 }
 
+// Uncompressed pixel data must be all there: Qt would otherwise fill the missing rows itself and
+// a truncated file would open as if it were whole.
+bool pixelDataComplete(const QByteArray& head, qint64 fileSize)
+{
+    if (head.size() < 30 || head[0] != 'B' || head[1] != 'M')
+        return false;
+    const qint64 dataOffset = le32(head, 10);
+    const uint32_t headerSize = le32(head, 14);
+    qint64 width, height, bits, compression = 0;
+    if (headerSize == 12) {
+        width = le16(head, 18);
+        height = le16(head, 20);
+        bits = le16(head, 24);
+    } else if (headerSize >= 40 && head.size() >= 34) {
+        width = int32_t(le32(head, 18));
+        height = int32_t(le32(head, 22));
+        bits = le16(head, 28);
+        compression = le32(head, 30);
+    } else {
+        return true; // unusual headers are left to the reader's own checks
+    }
+    const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+    if (!uncompressed || width <= 0 || height == 0 || bits <= 0 || bits > 64)
+        return true;
+    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+    if (std::abs(height) > fileSize / rowBytes)
+        return false;
+    return dataOffset + rowBytes * std::abs(height) <= fileSize;
+}
+
 // Qt refuses a picture with no pixels, but we write such files for chips of width or height 0,
 // and they must load again.
 bool readEmptyBmp(const QByteArray& head, Bitmap& out)
@@ -116,6 +146,8 @@ bool ReadBmpFile(const QString& path, Bitmap& out)
         return false;
     const qint64 size = file.size();
     const QByteArray head = file.peek(128);
+    if (!pixelDataComplete(head, size))
+        return false;
 
     const qint64 limitMb = size * kDecodedBytesPerFileByte / (1024 * 1024) + 1;
     QImageReader reader(&file, "bmp");

@@ -3,6 +3,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <algorithm>
+#include <climits>
 
 #include "platform/Errors.h"
 
@@ -26,10 +28,22 @@ bool ClipboardHasBitmap()
 
 bool ClipboardGetBitmap(Bitmap& out)
 {
+    return ClipboardGetBitmap(out, INT_MAX, INT_MAX);
+}
+
+bool ClipboardGetBitmap(Bitmap& out, int maxWidth, int maxHeight)
+{
     const QImage image = clipboard()->image();
     if (image.isNull())
         return false;
-    out = Bitmap::fromImage(image);
+    const int w = std::clamp(image.width(), 0, std::max(maxWidth, 0));
+    const int h = std::clamp(image.height(), 0, std::max(maxHeight, 0));
+    if (w == 0 || h == 0)
+        out = Bitmap();
+    else if (w == image.width() && h == image.height())
+        out = Bitmap::fromImage(image);
+    else
+        out = Bitmap::fromImage(image.copy(0, 0, w, h));
     return true;
 }
 

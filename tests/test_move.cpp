@@ -1,0 +1,656 @@
+// The move tool and the pen's Ctrl scroll: offsets, wrapping, pending moves over several drags,
+// the commit triggers, and the shared tool state when windows change or close.
+#include <QtTest>
+
+#include <QClipboard>
+
+#include <climits>
+#include <memory>
+
+#include "TestSupport.h"
+#include "tools/UEditerData.h"
+
+namespace {
+
+// Every pixel a colour of its own, so a shifted picture can be told from the original.
+Bitmap numbered(int w, int h)
+{
+    Bitmap b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, RGBColor(x, y, 100 + (x + y) % 100));
+    return b;
+}
+
+int wrap(int v, int side)
+{
+    return ((v % side) + side) % side;
+}
+
+// The block of orig moved by (dx, dy) over orig itself: clipped, or wrapped around the edges.
+Bitmap moved(const Bitmap& orig, const TRect& block, int dx, int dy, bool loop)
+{
+    Bitmap out = orig;
+    for (int y = block.Top; y < block.Bottom; ++y)
+        for (int x = block.Left; x < block.Right; ++x) {
+            const int tx = loop ? wrap(x + dx, orig.width()) : x + dx;
+            const int ty = loop ? wrap(y + dy, orig.height()) : y + dy;
+            out.setPixel(tx, ty, orig.pixel(x, y));
+        }
+    return out;
+}
+
+Bitmap moved(const Bitmap& orig, int dx, int dy, bool loop)
+{
+    return moved(orig, TRect{0, 0, orig.width(), orig.height()}, dx, dy, loop);
+}
+
+// A shown chip window holding the numbered picture, recorded as its latest undo step.
+std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom)
+{
+    auto c = std::make_unique<TMDIChild>();
+    c->NewChip(QStringLiteral("NONAME1"), w, h);
+    ChildwinProbe(*c).chip() = numbered(w, h);
+    c->PushUndo();
+    c->setZoom(zoom);
+    c->show();
+    return c;
+}
+
+void press(TMDIChild& c, QPoint p, Qt::KeyboardModifiers mods = {})
+{
+    QTest::mousePress(c.frontImage(), Qt::LeftButton, mods, p);
+}
+
+void moveTo(TMDIChild& c, QPoint p)
+{
+    QTest::mouseMove(c.frontImage(), p);
+}
+
+void release(TMDIChild& c, QPoint p)
+{
+    QTest::mouseRelease(c.frontImage(), Qt::LeftButton, {}, p);
+}
+
+// One drag as the user makes it: press, a few motions on the way, release.
+void drag(TMDIChild& c, QPoint from, QPoint to, Qt::KeyboardModifiers mods = {})
+{
+    press(c, from, mods);
+    moveTo(c, from + (to - from) / 2);
+    moveTo(c, to);
+    release(c, to);
+}
+
+void selectBlock(TMDIChild& c, const TRect& r)
+{
+    const int z = c.getZoom();
+    c.ChangeTool(ToolMask);
+    drag(c, QPoint(r.Left * z, r.Top * z), QPoint((r.Right - 1) * z, (r.Bottom - 1) * z));
+    c.ChangeTool(ToolMove);
+}
+
+// The view must always be the chip enlarged, with the frame when there is a selection.
+bool viewShowsChip(TMDIChild& c)
+{
+    ChildwinProbe p(c);
+    const int z = c.getZoom();
+    if (p.view().width() != p.chip().width() * z || p.view().height() != p.chip().height() * z)
+        return false;
+    for (int y = 0; y < p.view().height(); ++y)
+        for (int x = 0; x < p.view().width(); ++x) {
+            if (p.selected()) {
+                const TRect& s = p.selRect();
+                const bool onFrame = ((x == s.Left * z || x == s.Right * z) && y >= s.Top * z && y <= s.Bottom * z) ||
+                                     ((y == s.Top * z || y == s.Bottom * z) && x >= s.Left * z && x <= s.Right * z);
+                if (onFrame)
+                    continue;
+            }
+            if (p.view().pixel(x, y) != p.chip().pixel(x / z, y / z))
+                return false;
+        }
+    return true;
+}
+
+} // namespace
+
+class MoveTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetToolData(); }
+
+    void offsetIsTheTotalTravelDividedByTheZoom_data();
+    void offsetIsTheTotalTravelDividedByTheZoom();
+    void wholeChipWrapsOrIsClipped_data();
+    void wholeChipWrapsOrIsClipped();
+    void hugeOffsetsAndEmptyChipsStayInBounds_data();
+    void hugeOffsetsAndEmptyChipsStayInBounds();
+    void pendingMoveContinuesWithoutAJump();
+    void pressAndConfirmWithoutMotionRecordsAnUnchangedPicture();
+    void selectedBlockIsCopiedAndStaysInPlace_data();
+    void selectedBlockIsCopiedAndStaysInPlace();
+    void everyTriggerCommitsOnce_data();
+    void everyTriggerCommitsOnce();
+    void nothingCommitsWhileTheButtonIsHeld();
+    void deactivationCommitsAndTheNextMoveStartsFresh();
+    void pasteLeftFloatingInAnotherWindowIsNotDragged();
+    void closingAWindowFreesTheToolState_data();
+    void closingAWindowFreesTheToolState();
+    void zoomChangeKeepsTheMoveWhereItIsShown_data();
+    void zoomChangeKeepsTheMoveWhereItIsShown();
+    void ctrlDragScrollsWithWrapAndOneSnapshot_data();
+    void ctrlDragScrollsWithWrapAndOneSnapshot();
+};
+
+void MoveTest::offsetIsTheTotalTravelDividedByTheZoom_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<QList<int>>("drags"); // pointer travel of each drag, in view pixels, along X
+    QTest::addColumn<int>("offset");       // in chip pixels
+    QTest::newRow("zoom 4, 3 right") << 4 << QList<int>{3} << 0;
+    QTest::newRow("zoom 4, 3 left") << 4 << QList<int>{-3} << 0;
+    QTest::newRow("zoom 4, 4 right") << 4 << QList<int>{4} << 1;
+    QTest::newRow("zoom 4, 4 left") << 4 << QList<int>{-4} << -1;
+    QTest::newRow("zoom 4, 7 left") << 4 << QList<int>{-7} << -1;
+    QTest::newRow("zoom 1, 10 then 5") << 1 << QList<int>{10, 5} << 15;
+    QTest::newRow("zoom 4, 3 then 3 is 6 of travel") << 4 << QList<int>{3, 3} << 1;
+    QTest::newRow("zoom 3, -2 then -2 then +1") << 3 << QList<int>{-2, -2, 1} << -1;
+}
+
+void MoveTest::offsetIsTheTotalTravelDividedByTheZoom()
+{
+    QFETCH(int, zoom);
+    QFETCH(QList<int>, drags);
+    QFETCH(int, offset);
+    auto c = makeChip(32, 32, zoom);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    const size_t snapshots = p.undoCount();
+    c->ChangeTool(ToolMove);
+
+    // Each drag starts somewhere else: only the travel counts.
+    int x = 40;
+    for (int d : drags) {
+        drag(*c, QPoint(x, 20), QPoint(x + d, 20));
+        QVERIFY(ToolData->FBusy);
+        QVERIFY(!c->CanUndo());
+        x += 7;
+    }
+    QCOMPARE(p.chip(), moved(before, offset, 0, false));
+    QVERIFY(viewShowsChip(*c));
+    c->ConfirmTool();
+    QCOMPARE(p.chip(), moved(before, offset, 0, false));
+    QCOMPARE(p.undoCount(), snapshots + 1);
+    QCOMPARE(p.undoBitmap(p.undoCount() - 1), p.chip());
+    QVERIFY(!ToolData->FBusy);
+    QVERIFY(!ToolData->FFloating);
+    QVERIFY(c->CanUndo());
+}
+
+void MoveTest::wholeChipWrapsOrIsClipped_data()
+{
+    QTest::addColumn<bool>("loop");
+    QTest::addColumn<int>("dx"); // chip pixels, dragged at zoom 2
+    QTest::addColumn<int>("dy");
+    QTest::newRow("loop, by the chip width") << true << 16 << 0;
+    QTest::newRow("loop, by the chip height") << true << 0 << 12;
+    QTest::newRow("loop, one left") << true << -1 << 0;
+    QTest::newRow("loop, up and right") << true << 5 << -3;
+    QTest::newRow("loop, many widths") << true << -16 * 9 - 2 << 12 * 7 + 1;
+    QTest::newRow("no loop, three right") << false << 3 << 0;
+    QTest::newRow("no loop, up and left") << false << -4 << -2;
+    QTest::newRow("no loop, beyond the chip") << false << 40 << 0;
+}
+
+void MoveTest::wholeChipWrapsOrIsClipped()
+{
+    QFETCH(bool, loop);
+    QFETCH(int, dx);
+    QFETCH(int, dy);
+    auto c = makeChip(16, 12, 2);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    ToolData->FLoop = loop;
+    c->ChangeTool(ToolMove);
+    drag(*c, QPoint(10, 10), QPoint(10 + 2 * dx, 10 + 2 * dy));
+    const Bitmap expected = moved(before, dx, dy, loop);
+    QCOMPARE(p.chip(), expected);
+    QVERIFY(viewShowsChip(*c));
+    c->ConfirmTool();
+    QCOMPARE(p.chip(), expected);
+    if (loop && dx == 16)
+        QCOMPARE(p.chip(), before);
+    if (loop && dx == -1)
+        for (int y = 0; y < 12; ++y)
+            QCOMPARE(p.chip().pixel(15, y), before.pixel(0, y));
+    if (!loop && dx == 3) {
+        // The uncovered strip keeps the old pixels; what left the chip is gone after the commit.
+        for (int y = 0; y < 12; ++y) {
+            for (int x = 0; x < 3; ++x)
+                QCOMPARE(p.chip().pixel(x, y), before.pixel(x, y));
+            QCOMPARE(p.chip().pixel(3, y), before.pixel(0, y));
+        }
+        // Moving back by three shows the old columns 0 to 12 in place; the old last three
+        // columns did not come back, the strip shows the old columns 10 to 12 again.
+        c->ChangeTool(ToolMove);
+        drag(*c, QPoint(20, 10), QPoint(14, 10));
+        c->ConfirmTool();
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x)
+                QCOMPARE(p.chip().pixel(x, y), before.pixel(x < 13 ? x : x - 3, y));
+    }
+}
+
+void MoveTest::hugeOffsetsAndEmptyChipsStayInBounds_data()
+{
+    QTest::addColumn<int>("w");
+    QTest::addColumn<int>("h");
+    QTest::addColumn<bool>("loop");
+    QTest::addColumn<bool>("selection");
+    QTest::addColumn<int>("toX");
+    QTest::addColumn<int>("toY");
+    for (bool loop : {false, true})
+        for (bool selection : {false, true}) {
+            const QByteArray tag = QByteArray(loop ? "loop" : "no loop") + (selection ? ", block" : ", whole");
+            QTest::newRow(tag + ", far right down") << 16 << 16 << loop << selection << INT_MAX << INT_MAX;
+            QTest::newRow(tag + ", far left up") << 16 << 16 << loop << selection << INT_MIN << INT_MIN;
+            QTest::newRow(tag + ", mixed") << 16 << 16 << loop << selection << INT_MIN << INT_MAX;
+            QTest::newRow(tag + ", no width") << 0 << 8 << loop << selection << INT_MAX << 3;
+            QTest::newRow(tag + ", no height") << 8 << 0 << loop << selection << -5 << INT_MIN;
+        }
+}
+
+// Sanitizers catch any read or write outside a bitmap and any overflow; a normalisation that
+// adds the width step by step would not finish.
+void MoveTest::hugeOffsetsAndEmptyChipsStayInBounds()
+{
+    QFETCH(int, w);
+    QFETCH(int, h);
+    QFETCH(bool, loop);
+    QFETCH(bool, selection);
+    QFETCH(int, toX);
+    QFETCH(int, toY);
+    auto c = makeChip(w, h, 1);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    ToolData->FLoop = loop;
+    if (selection) {
+        p.selected() = true;
+        p.selRect() = TRect{2, 1, 7, 5};
+    }
+    c->ChangeTool(ToolMove);
+    c->FFrontImgMouseDown(TMouseButton::mbLeft, ssLeft, 0, 0);
+    c->FFrontImgMouseMove(ssLeft, toX, toY);
+    c->FFrontImgMouseUp(TMouseButton::mbLeft, 0, toX, toY);
+    // A second drag from the far end back towards it: the anchor shift must not overflow either.
+    c->FFrontImgMouseDown(TMouseButton::mbLeft, ssLeft, INT_MIN, INT_MAX);
+    c->FFrontImgMouseMove(ssLeft, INT_MAX, INT_MIN);
+    c->FFrontImgMouseUp(TMouseButton::mbLeft, 0, INT_MAX, INT_MIN);
+    c->ConfirmTool();
+    QVERIFY(!ToolData->FBusy);
+    QCOMPARE(p.chip().width(), w);
+    QCOMPARE(p.chip().height(), h);
+    if (!loop && !selection && w > 0 && h > 0)
+        QCOMPARE(p.chip(), before); // the picture left the chip; the base shows everywhere
+}
+
+void MoveTest::pendingMoveContinuesWithoutAJump()
+{
+    auto c = makeChip(32, 32, 2);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    const size_t snapshots = p.undoCount();
+    c->ChangeTool(ToolMove);
+    drag(*c, QPoint(10, 10), QPoint(30, 16)); // (10, 3)
+
+    // A press far from where the last drag ended, and no motion: nothing moves.
+    press(*c, QPoint(50, 50));
+    QCOMPARE(p.chip(), moved(before, 10, 3, false));
+    moveTo(*c, QPoint(51, 50)); // under one chip pixel of travel
+    QCOMPARE(p.chip(), moved(before, 10, 3, false));
+    moveTo(*c, QPoint(46, 54)); // (-2, +2)
+    QCOMPARE(p.chip(), moved(before, 8, 5, false));
+    release(*c, QPoint(46, 54));
+
+    // A press without motion, then the confirm: exactly what was shown.
+    press(*c, QPoint(3, 60));
+    release(*c, QPoint(3, 60));
+    c->ConfirmTool();
+    QCOMPARE(p.chip(), moved(before, 8, 5, false));
+    QCOMPARE(p.undoCount(), snapshots + 1);
+}
+
+void MoveTest::pressAndConfirmWithoutMotionRecordsAnUnchangedPicture()
+{
+    auto c = makeChip(8, 8, 3);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    const size_t snapshots = p.undoCount();
+    c->ChangeTool(ToolMove);
+    press(*c, QPoint(5, 5));
+    release(*c, QPoint(5, 5));
+    QVERIFY(ToolData->FBusy);
+    c->ConfirmTool();
+    QCOMPARE(p.undoCount(), snapshots + 1);
+    QCOMPARE(p.undoBitmap(p.undoCount() - 1), before);
+    QCOMPARE(p.chip(), before);
+}
+
+void MoveTest::selectedBlockIsCopiedAndStaysInPlace_data()
+{
+    QTest::addColumn<bool>("loop");
+    QTest::addColumn<QPoint>("first");  // chip pixels
+    QTest::addColumn<QPoint>("second"); // a later move of the same block, after a commit
+    QTest::newRow("no loop, down right") << false << QPoint(5, 4) << QPoint(-3, 0);
+    QTest::newRow("no loop, past the right edge") << false << QPoint(13, 0) << QPoint(0, 9);
+    QTest::newRow("loop, across the right edge") << true << QPoint(13, 0) << QPoint(0, 9);
+    QTest::newRow("loop, across the top-left corner") << true << QPoint(-4, -5) << QPoint(7, 7);
+}
+
+void MoveTest::selectedBlockIsCopiedAndStaysInPlace()
+{
+    QFETCH(bool, loop);
+    QFETCH(QPoint, first);
+    QFETCH(QPoint, second);
+    const int z = 2;
+    auto c = makeChip(16, 16, z);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    const TRect block{2, 3, 6, 5};
+    ToolData->FLoop = loop;
+    selectBlock(*c, block);
+    QVERIFY(p.selected());
+    QCOMPARE(p.selRect(), block);
+
+    drag(*c, QPoint(8, 8), QPoint(8 + first.x() * z, 8 + first.y() * z));
+    Bitmap expected = moved(before, block, first.x(), first.y(), loop);
+    if (loop && first.x() == 13) // the block's right part shows at the left edge
+        QCOMPARE(p.chip().pixel(1, 3), before.pixel(4, 3));
+    QCOMPARE(p.chip(), expected);
+    QCOMPARE(p.selRect(), block);
+    QVERIFY(viewShowsChip(*c));
+    QCOMPARE(p.view().pixel(block.Left * z, block.Top * z), ClrBlack); // the frame stayed
+
+    c->ConfirmTool();
+    QCOMPARE(p.chip(), expected);
+    QVERIFY(p.selected());
+
+    // The next move copies the same rectangle again, from the committed chip.
+    const Bitmap committed = p.chip();
+    drag(*c, QPoint(20, 20), QPoint(20 + second.x() * z, 20 + second.y() * z));
+    c->ConfirmTool();
+    QCOMPARE(p.chip(), moved(committed, block, second.x(), second.y(), loop));
+}
+
+void MoveTest::everyTriggerCommitsOnce_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::addColumn<bool>("keepsSelection");
+    QTest::newRow("confirm") << "confirm" << true;
+    QTest::newRow("change to the pen") << "pen" << false;
+    QTest::newRow("change to the selection tool") << "mask" << false;
+    QTest::newRow("the move tool's own command") << "move" << true;
+    QTest::newRow("another window becomes current") << "deactivate" << true;
+}
+
+void MoveTest::everyTriggerCommitsOnce()
+{
+    QFETCH(QString, trigger);
+    QFETCH(bool, keepsSelection);
+    auto c = makeChip(16, 16, 1);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    const TRect block{0, 0, 8, 8};
+    selectBlock(*c, block);
+    const size_t snapshots = p.undoCount();
+    drag(*c, QPoint(1, 1), QPoint(5, 3));
+    drag(*c, QPoint(9, 9), QPoint(11, 9));
+    QVERIFY(ToolData->FBusy && ToolData->FFloating);
+
+    if (trigger == "confirm")
+        c->ConfirmTool();
+    else if (trigger == "pen")
+        c->ChangeTool(ToolPen);
+    else if (trigger == "mask")
+        c->ChangeTool(ToolMask);
+    else if (trigger == "move")
+        c->ChangeTool(ToolMove);
+    else
+        c->FormDeactivate();
+
+    const Bitmap expected = moved(before, block, 6, 2, false);
+    QCOMPARE(p.chip(), expected);
+    QCOMPARE(p.undoCount(), snapshots + 1);
+    QCOMPARE(p.undoBitmap(p.undoCount() - 1), expected);
+    QVERIFY(!ToolData->FBusy);
+    QVERIFY(!ToolData->FFloating);
+    QCOMPARE(p.selected(), keepsSelection);
+    QVERIFY(viewShowsChip(*c));
+
+    // A further trigger finds nothing pending and records nothing.
+    c->ConfirmTool();
+    c->FormDeactivate();
+    QCOMPARE(p.undoCount(), snapshots + 1);
+}
+
+void MoveTest::nothingCommitsWhileTheButtonIsHeld()
+{
+    auto c = makeChip(16, 16, 1);
+    ChildwinProbe p(*c);
+    const size_t snapshots = p.undoCount();
+    c->ChangeTool(ToolMove);
+    press(*c, QPoint(2, 2));
+    moveTo(*c, QPoint(6, 2));
+    c->ChangeTool(ToolPen);
+    c->ConfirmTool();
+    QCOMPARE(ToolData->FTool, ToolMove);
+    QVERIFY(ToolData->FBusy);
+    QCOMPARE(p.undoCount(), snapshots);
+    release(*c, QPoint(6, 2));
+    QVERIFY(ToolData->FBusy); // the release does not commit
+    c->ChangeTool(ToolPen);
+    QCOMPARE(ToolData->FTool, ToolPen);
+    QCOMPARE(p.undoCount(), snapshots + 1);
+}
+
+void MoveTest::deactivationCommitsAndTheNextMoveStartsFresh()
+{
+    auto a = makeChip(16, 16, 1);
+    auto b = makeChip(16, 16, 1);
+    ChildwinProbe pa(*a), pb(*b);
+    pb.chip().fill(RGBColor(1, 2, 3));
+    pb.chip().setPixel(0, 0, RGBColor(9, 9, 9));
+    const Bitmap beforeA = pa.chip(), beforeB = pb.chip();
+    a->ChangeTool(ToolMove);
+    drag(*a, QPoint(4, 4), QPoint(7, 4));
+    a->FormDeactivate();
+    QVERIFY(!ToolData->FBusy);
+    QVERIFY(!ToolData->FFloating);
+    QCOMPARE(pa.chip(), moved(beforeA, 3, 0, false));
+
+    drag(*b, QPoint(4, 4), QPoint(6, 5));
+    QCOMPARE(pb.back(), beforeB);
+    QCOMPARE(pb.chip(), moved(beforeB, 2, 1, false));
+    b->FormDeactivate();
+
+    // Back in the first window: its committed chip is what moves now.
+    const Bitmap committedA = pa.chip();
+    drag(*a, QPoint(8, 8), QPoint(8, 10));
+    QCOMPARE(pa.chip(), moved(committedA, 0, 2, false));
+    a->ConfirmTool();
+}
+
+// A paste that was never dragged leaves its pictures floating; once its window is no longer the
+// current one, a move in another window must take that window's own chip.
+void MoveTest::pasteLeftFloatingInAnotherWindowIsNotDragged()
+{
+    auto a = makeChip(16, 16, 1);
+    auto b = makeChip(16, 16, 1);
+    ChildwinProbe pa(*a), pb(*b);
+    pb.chip().fill(RGBColor(1, 2, 3));
+    const Bitmap beforeB = pb.chip();
+    QImage red(6, 6, QImage::Format_RGB32);
+    red.fill(QColor(255, 0, 0));
+    QGuiApplication::clipboard()->setImage(red);
+    a->PasteFromClipboard();
+    QVERIFY(ToolData->FFloating);
+    QCOMPARE(ToolData->FTool, ToolMove);
+    const size_t snapshotsA = pa.undoCount();
+    a->FormDeactivate();
+    QVERIFY(!ToolData->FFloating);
+    QCOMPARE(pa.undoCount(), snapshotsA);
+
+    drag(*b, QPoint(2, 2), QPoint(3, 2));
+    QCOMPARE(pb.chip(), moved(beforeB, 1, 0, false));
+    b->ConfirmTool();
+}
+
+void MoveTest::closingAWindowFreesTheToolState_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("pending move") << "move pending";
+    QTest::newRow("move with the button held") << "move held";
+    QTest::newRow("pen with the button held") << "pen held";
+    QTest::newRow("scroll with the button held") << "scroll held";
+    QTest::newRow("selection with the button held") << "select held";
+    QTest::newRow("paste not yet dragged") << "paste";
+}
+
+void MoveTest::closingAWindowFreesTheToolState()
+{
+    QFETCH(QString, operation);
+    auto other = makeChip(8, 8, 1);
+    auto doomed = makeChip(8, 8, 1);
+    ChildwinProbe po(*other);
+    po.chip().setPixel(1, 1, ClrBlack);
+    other->PushUndo();
+
+    if (operation == "move pending") {
+        doomed->ChangeTool(ToolMove);
+        drag(*doomed, QPoint(1, 1), QPoint(3, 3));
+    } else if (operation == "move held") {
+        doomed->ChangeTool(ToolMove);
+        press(*doomed, QPoint(1, 1));
+        moveTo(*doomed, QPoint(2, 2));
+    } else if (operation == "pen held") {
+        press(*doomed, QPoint(1, 1));
+    } else if (operation == "scroll held") {
+        press(*doomed, QPoint(1, 1), Qt::ControlModifier);
+        moveTo(*doomed, QPoint(3, 1));
+    } else if (operation == "select held") {
+        doomed->ChangeTool(ToolMask);
+        press(*doomed, QPoint(1, 1));
+        moveTo(*doomed, QPoint(3, 3));
+    } else {
+        QImage red(4, 4, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QGuiApplication::clipboard()->setImage(red);
+        doomed->PasteFromClipboard();
+    }
+    QVERIFY(ToolData->FBusy || ToolData->FFloating);
+    doomed.reset();
+    QWidget elsewhere; // the user lets go of the button where no chip sees it
+    QTest::mouseRelease(&elsewhere, Qt::LeftButton);
+
+    QVERIFY(!ToolData->FBusy);
+    QVERIFY(!ToolData->FFloating);
+    QVERIFY(other->CanUndo());
+    other->ChangeTool(ToolMask);
+    QCOMPARE(ToolData->FTool, ToolMask);
+    other->ChangeTool(ToolMove);
+    const Bitmap before = po.chip();
+    drag(*other, QPoint(2, 2), QPoint(4, 2));
+    QCOMPARE(po.chip(), moved(before, 2, 0, false));
+    other->ConfirmTool();
+    QVERIFY(!ToolData->FBusy);
+}
+
+void MoveTest::zoomChangeKeepsTheMoveWhereItIsShown_data()
+{
+    QTest::addColumn<int>("zoomBefore");
+    QTest::addColumn<int>("zoomAfter");
+    QTest::addColumn<int>("travelBefore"); // view pixels along X, before the zoom change
+    QTest::addColumn<int>("travelAfter");  // view pixels along X, after it
+    QTest::addColumn<int>("offset");       // the committed move, in chip pixels
+    QTest::newRow("4 to 2, then no drag") << 4 << 2 << 9 << 0 << 2;
+    QTest::newRow("4 to 2, then 3 more") << 4 << 2 << 9 << 3 << 3;
+    QTest::newRow("2 to 8, then 9 more") << 2 << 8 << -6 << 9 << -1; // -15 / 8, toward zero
+    QTest::newRow("1 to 16, truncated part dropped") << 1 << 16 << 5 << 15 << 5;
+    QTest::newRow("3 to 3") << 3 << 3 << 7 << 2 << 3;
+}
+
+// The picture stays where it is shown, in chip pixels, across a zoom change: neither the next
+// drag nor the commit may make it jump.
+void MoveTest::zoomChangeKeepsTheMoveWhereItIsShown()
+{
+    QFETCH(int, zoomBefore);
+    QFETCH(int, zoomAfter);
+    QFETCH(int, travelBefore);
+    QFETCH(int, travelAfter);
+    QFETCH(int, offset);
+    auto c = makeChip(16, 16, zoomBefore);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    c->ChangeTool(ToolMove);
+    drag(*c, QPoint(20, 20), QPoint(20 + travelBefore, 20));
+    const Bitmap shown = p.chip();
+    c->setZoom(zoomAfter);
+    QCOMPARE(p.chip(), shown);
+    QVERIFY(viewShowsChip(*c));
+    press(*c, QPoint(30, 30));
+    QCOMPARE(p.chip(), shown);
+    moveTo(*c, QPoint(30 + travelAfter, 30));
+    release(*c, QPoint(30 + travelAfter, 30));
+    c->ConfirmTool();
+    QCOMPARE(p.chip(), moved(before, offset, 0, false));
+}
+
+void MoveTest::ctrlDragScrollsWithWrapAndOneSnapshot_data()
+{
+    QTest::addColumn<bool>("loop");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<QPoint>("travel"); // view pixels
+    QTest::addColumn<QPoint>("offset"); // chip pixels
+    QTest::newRow("loop off, right") << false << 1 << QPoint(5, 0) << QPoint(5, 0);
+    QTest::newRow("loop off, up left") << false << 2 << QPoint(-7, -4) << QPoint(-3, -2);
+    QTest::newRow("loop on, down") << true << 1 << QPoint(0, 13) << QPoint(0, 13);
+    QTest::newRow("zoom 4, under a pixel") << false << 4 << QPoint(3, -3) << QPoint(0, 0);
+    QTest::newRow("far outside the view") << false << 1 << QPoint(-1000003, 999999) << QPoint(-1000003, 999999);
+}
+
+void MoveTest::ctrlDragScrollsWithWrapAndOneSnapshot()
+{
+    QFETCH(bool, loop);
+    QFETCH(int, zoom);
+    QFETCH(QPoint, travel);
+    QFETCH(QPoint, offset);
+    auto c = makeChip(16, 12, zoom);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    const size_t snapshots = p.undoCount();
+    ToolData->FLoop = loop;
+    const QString position = p.panel1();
+
+    const QPoint from(6, 6);
+    press(*c, from, Qt::ControlModifier);
+    QVERIFY(ToolData->FBusy);
+    moveTo(*c, from + travel / 3);
+    moveTo(*c, from + travel);
+    const Bitmap expected = moved(before, offset.x(), offset.y(), true);
+    QCOMPARE(p.chip(), expected);
+    QVERIFY(viewShowsChip(*c));
+    QCOMPARE(p.undoCount(), snapshots);
+    release(*c, from + travel);
+
+    QVERIFY(!ToolData->FBusy);
+    QCOMPARE(p.undoCount(), snapshots + 1);
+    QCOMPARE(p.undoBitmap(p.undoCount() - 1), expected);
+    QCOMPARE(p.panel1(), position); // the scroll never shows the pointed pixel
+    // Scroll mode lasts until the next pen press; motion without a button changes nothing.
+    QVERIFY(p.scrollDrag());
+    c->FFrontImgMouseMove(0, 1, 1);
+    QCOMPARE(p.chip(), expected);
+    QCOMPARE(p.undoCount(), snapshots + 1);
+}
+
+QTEST_MAIN(MoveTest)
+#include "test_move.moc"
