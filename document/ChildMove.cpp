@@ -170,3 +170,12 @@ void TMDIChild::KeepDragAcrossZoom(int OldZoom)
         FFromPt.Y = saturate(int64_t(FFromPt.Y / OldZoom) * FZoom);
     }
 }
+
+// A paste that was not dragged yet floats over the chip as it was before the paste. Once an undo
+// or redo has put another picture in the chip, dragging that paste would stamp the old base back
+// and silently revert the undo; the next move takes fresh copies of the chip instead.
+void TMDIChild::ForgetFloatingPaste()
+{
+    if (s_toolStateOwner == this && !ToolData->FBusy)
+        ToolData->FFloating = false;
+}

@@ -2,6 +2,7 @@
 #include "document/Childwin.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 #include "document/ChipHost.h"

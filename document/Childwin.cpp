@@ -300,6 +300,7 @@ void TMDIChild::Undo()
     }
     FChipBmp.assign(*FUndoList[size_t(FUndoIndex - 1)]->FBitmap);
     FUndoIndex = std::max(FUndoIndex - 1, -1);
+    ForgetFloatingPaste();
     RenderView();
 }
 
@@ -314,5 +315,6 @@ void TMDIChild::Redo()
         return;
     FChipBmp.assign(*FUndoList[size_t(FUndoIndex + 1)]->FBitmap);
     FUndoIndex = std::min(FUndoIndex + 1, int(FUndoList.size()) - 1);
+    ForgetFloatingPaste();
     RenderView();
 }

@@ -95,6 +95,8 @@ private:
     void EndScroll();
     // Called by setZoom: keeps a pending move, a scroll or a selection anchor in place in chip pixels.
     void KeepDragAcrossZoom(int OldZoom);
+    // Called by Undo and Redo: a paste not yet dragged no longer floats over the chip shown.
+    void ForgetFloatingPaste();
 
     // Selection tool.
     void BeginSelect(int X, int Y);

@@ -39,7 +39,7 @@ bool ClipboardGetBitmap(Bitmap& out, int maxWidth, int maxHeight)
     const int w = std::clamp(image.width(), 0, std::max(maxWidth, 0));
     const int h = std::clamp(image.height(), 0, std::max(maxHeight, 0));
     if (w == 0 || h == 0)
-        out = Bitmap();
+        out = Bitmap(w, h); // no pixels, but the side that has some still counts
     else if (w == image.width() && h == image.height())
         out = Bitmap::fromImage(image);
     else

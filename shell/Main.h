@@ -1,20 +1,140 @@
 #pragma once
+#include <QKeySequence>
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <cstdint>
+#include <functional>
 
+#include "document/ChipHost.h"
+
+class QAction;
+class QFileDialog;
+class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
 class TMDIChild;
 
-// The main frame: a multiple-document area holding the chip windows.
-class TMainForm : public QMainWindow {
+// The application title: the task bar's caption and the title of the error box.
+inline const char* const ApplicationTitle = "Ossery";
+
+// The main frame: chip windows in a multiple-document area, the menus, the tool bar, the
+// status line and the action table through which every command of the program runs.
+class TMainForm : public QMainWindow, public TChipHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
 
+    // Makes a chip window, which becomes the newest and current one; unless Blank, the chip is
+    // then loaded from the file named by Caption.
     void CreateChip(const QString& Caption, int Width, int Height, bool Blank);
+
+    // The chip window that chip commands act on: the one that most recently had the focus,
+    // unchanged while a tool window has it. Null when no chip window is open.
+    TMDIChild* ActiveChip() const;
+    QMdiSubWindow* ActiveChipWindow() const;
     QMdiArea* mdiArea() const { return FMdiArea; }
 
+    // The operations other windows run, each exactly as its action's shortcut does.
+    void UpdateFromToolData() override;
+    void ChangeToolMove() override;
+    void ChangeToolPen();
+    void ChangeLoop();
+    void ChooseColor();
+
+    // Recomputed whenever the event loop is about to wait.
+    void ActUndoUpdate();
+    void ActRedoUpdate();
+    void ActFileCloseUpdate();
+
+    // The text of the error box for an error that ended a command.
+    static QString ErrorBoxText(const QString& Message);
+    // The application's error box for an error that ended a command.
+    void ShowCommandError(const QString& Message);
+
+    // Action table.
+    QAction* ActFileNew = nullptr;
+    QAction* ActFileOpen = nullptr;
+    QAction* ActFileClose = nullptr;
+    QAction* ActFileSaveAs = nullptr;
+    QAction* ActFileExit = nullptr;
+    QAction* ActEditCut = nullptr;
+    QAction* ActEditCopy = nullptr;
+    QAction* ActEditPaste = nullptr;
+    QAction* ActUndo = nullptr;
+    QAction* ActRedo = nullptr;
+    QAction* ActReload = nullptr;
+    QAction* ActZoomIn = nullptr;
+    QAction* ActZoomOut = nullptr;
+    QAction* ActChangeToolPen = nullptr;
+    QAction* ActChangeToolMove = nullptr;
+    QAction* ActChangeToolMask = nullptr;
+    QAction* ActChangeLoop = nullptr;
+    QAction* ActToolOk = nullptr;
+    QAction* ActShowColorPaletteDlg = nullptr;
+    QAction* ActShowToolDlg = nullptr;
+    QAction* ActShowAlphaDlg = nullptr;
+    QAction* ActShowTailWindow = nullptr;
+    QAction* ActHelpAbout = nullptr;
+
+    QToolBar* ToolBar2 = nullptr;
+    QMenu* FMenuWindow = nullptr;
+    QFileDialog* OpenPicDlg = nullptr;
+    QFileDialog* FSaveFileDlg = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    QMenu* createPopupMenu() override { return nullptr; }
+
 private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void createFileDialogs();
+    QAction* makeAction(const QString& Category, const QString& Caption, const QString& Hint,
+                        const QList<QKeySequence>& Shortcuts, int Group, void (TMainForm::*Execute)());
+    // Runs a command's behaviour; an error escaping it ends the command with the error box.
+    void runCommand(const std::function<void()>& Behaviour);
+    void subWindowActivated(QMdiSubWindow* Window);
+    void rebuildWindowMenu();
+    void FormShow();
+
+    void ActFileNewExecute();
+    void ActFileOpenExecute();
+    void ActFileCloseExecute();
+    void ActFileSaveAsExecute();
+    void ActFileExitExecute();
+    void ActEditCutExecute();
+    void ActEditCopyExecute();
+    void ActEditPasteExecute();
+    void ActUndoExecute();
+    void ActRedoExecute();
+    void ActReloadExecute();
+    void ActZoomInExecute();
+    void ActZoomOutExecute();
+    void ActChangeToolPenExecute();
+    void ActChangeToolMoveExecute();
+    void ActChangeToolMaskExecute();
+    void ActChangeLoopExecute();
+    void ActToolOkExecute();
+    void ActShowColorPaletteDlgExecute();
+    void ActShowToolDlgExecute();
+    void ActShowAlphaDlgExecute();
+    void ActShowTailWindowExecute();
+    void ActHelpAboutExecute();
+    void changeTool(uint8_t Tool);
+
     QMdiArea* FMdiArea = nullptr;
+    QList<QAction*> FWindowMenuFixed;
+    QPointer<QMdiSubWindow> FCurrentChip;
+    QString FLastOpened;
+    QString FLastSaved;
 };
 
 extern TMainForm* MainForm;

@@ -1,17 +1,107 @@
 #include "shell/Startup.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <exception>
 
+#include "platform/Errors.h"
+#include "shell/About.h"
 #include "shell/Main.h"
+#include "shell/UFileNewDlg.h"
+#include "shell/UTailViewWin.h"
+#include "tools/UAlphaDlg.h"
+#include "tools/UColorPaletteDlg.h"
+#include "tools/UToolDlg.h"
+
+namespace {
+
+// Errors that escape any event handler, not only a command, end that handler with the
+// application's error box, and the program goes on.
+class TApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const EMarloError& e) {
+            report(e.message());
+        } catch (const std::exception& e) {
+            report(QString::fromLocal8Bit(e.what()));
+        }
+        return false;
+    }
+
+private:
+    static void report(const QString& message)
+    {
+        if (MainForm)
+            MainForm->ShowCommandError(message);
+    }
+};
+
+template <typename T>
+void destroy(T*& window)
+{
+    delete window;
+    window = nullptr;
+}
+
+} // namespace
+
+void CreateMarloWindows()
+{
+    MainForm = new TMainForm;
+    AboutBox = new TAboutBox(MainForm);
+    ColorPaletteDlg = new TColorPaletteDlg(MainForm);
+    FileNewDlg = new TFileNewDlg(MainForm);
+    ToolDlg = new TToolDlg(MainForm);
+    ToolDlg->BindActions(MainForm->ActChangeToolPen, MainForm->ActChangeToolMove, MainForm->ActChangeToolMask,
+                         MainForm->ActToolOk);
+    ToolDlg->OnChangeLoop = [] { MainForm->ChangeLoop(); };
+    ToolDlg->OnChooseColor = [] { MainForm->ChooseColor(); };
+    AlphaDlg = new TAlphaDlg(MainForm);
+    // A normal window of its own, not a child drawn inside the frame.
+    TailViewWin = new TTailViewWin(nullptr);
+}
+
+void DestroyMarloWindows()
+{
+    destroy(TailViewWin);
+    destroy(AlphaDlg);
+    destroy(ToolDlg);
+    destroy(FileNewDlg);
+    destroy(ColorPaletteDlg);
+    destroy(AboutBox);
+    destroy(MainForm);
+}
 
 int RunMarlo(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ossery"));
-    MainForm = new TMainForm;
+    // Loop editing moves the pointer, which a Wayland client may not do: run on XWayland
+    // unless the user chose a platform, and fall back to Wayland where there is no X server.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb;wayland");
+
+    TApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/icons/marlo-%1.png").arg(size), QSize(size, size));
+    QApplication::setWindowIcon(icon);
+    // The program speaks Japanese whatever the locale, and so should Qt's own dialogs.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    CreateMarloWindows();
     MainForm->show();
     const int rc = app.exec();
-    delete MainForm;
-    MainForm = nullptr;
+    DestroyMarloWindows();
     return rc;
 }

@@ -63,7 +63,7 @@ TTailViewWin::TTailViewWin(QWidget* parent) : QWidget(parent)
     Panel2->setLineWidth(1);
     FImgView = new TImageControl(Panel2);
     auto* viewLayout = new QVBoxLayout(Panel2);
-    viewLayout->setContentsMargins(1, 1, 1, 1);
+    viewLayout->setContentsMargins(0, 0, 0, 0);
     viewLayout->setSpacing(0);
     viewLayout->addWidget(FImgView);
 

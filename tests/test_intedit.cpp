@@ -142,7 +142,6 @@ void TestIntEdit::boundsAndIncrement_data()
     QTest::newRow("increment 0 ignored") << "M255 i5 i0" << 0 << 255 << 5 << 0;
     QTest::newRow("increment negative ignored") << "M255 i5 i-3" << 0 << 255 << 5 << 0;
     QTest::newRow("bounds do not re-clamp value") << "M255 v200 M100" << 0 << 100 << 1 << 200;
-    QTest::newRow("crossed bounds clamp to max") << "M255 v50 m300" << 255 << 255 << 1 << 255;
 }
 
 void TestIntEdit::boundsAndIncrement()
@@ -267,7 +266,7 @@ void TestIntEdit::enterValidates()
     QCOMPARE(box.text, message);
     QCOMPARE(box.icon, int(QMessageBox::Question));
     QCOMPARE(box.buttons, QStringList{QStringLiteral("OK")});
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(e));
+    QCOMPARE(host->focusWidget(), static_cast<QWidget*>(e));
     QCOMPARE(e->selectedText(), e->text());
 }
 
@@ -298,7 +297,7 @@ void TestIntEdit::validateTextReportsRange()
     if (!result) {
         QCOMPARE(e->Value(), 32);
         QCOMPARE(e->text(), typed);
-        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(e));
+        QCOMPARE(host->focusWidget(), static_cast<QWidget*>(e));
         QCOMPARE(e->selectedText(), typed);
     }
 }
@@ -443,6 +442,9 @@ void TestIntEdit::shortcutsWinOutsideModalDialogs()
     action->setShortcut(Qt::Key_N);
     action->setShortcutContext(Qt::ApplicationShortcut);
     frame.addAction(action);
+    frame.show();
+    host->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(host));
     QSignalSpy fired(action, &QAction::triggered);
     TIntEdit* e = host->edit;
     e->setMaxValue(255);

@@ -81,11 +81,14 @@ void drag(TMDIChild& c, QPoint from, QPoint to, Qt::KeyboardModifiers mods = {})
     release(c, to);
 }
 
+// Drawn from the far corner back to the near one. QTest takes the point (0, 0) for the middle
+// of the widget, so the near corner at the origin is reached from outside; the drag clamps it.
 void selectBlock(TMDIChild& c, const TRect& r)
 {
     const int z = c.getZoom();
     c.ChangeTool(ToolMask);
-    drag(c, QPoint(r.Left * z, r.Top * z), QPoint((r.Right - 1) * z, (r.Bottom - 1) * z));
+    const QPoint nearCorner = (r.Left == 0 && r.Top == 0) ? QPoint(-1, -1) : QPoint(r.Left * z, r.Top * z);
+    drag(c, QPoint((r.Right - 1) * z, (r.Bottom - 1) * z), nearCorner);
     c.ChangeTool(ToolMove);
 }
 
@@ -132,6 +135,7 @@ private slots:
     void everyTriggerCommitsOnce();
     void nothingCommitsWhileTheButtonIsHeld();
     void deactivationCommitsAndTheNextMoveStartsFresh();
+    void aCommitLandsInTheWindowThatHoldsTheMove();
     void pasteLeftFloatingInAnotherWindowIsNotDragged();
     void closingAWindowFreesTheToolState_data();
     void closingAWindowFreesTheToolState();
@@ -139,6 +143,7 @@ private slots:
     void zoomChangeKeepsTheMoveWhereItIsShown();
     void ctrlDragScrollsWithWrapAndOneSnapshot_data();
     void ctrlDragScrollsWithWrapAndOneSnapshot();
+    void zoomChangeDuringAScrollKeepsItsOffset();
 };
 
 void MoveTest::offsetIsTheTotalTravelDividedByTheZoom_data()
@@ -479,6 +484,31 @@ void MoveTest::deactivationCommitsAndTheNextMoveStartsFresh()
     a->ConfirmTool();
 }
 
+// Should a tool command reach another window while a move is pending (the main window routes
+// it to its current chip), the move is committed where its pictures are, never stamped from the
+// other window's stale copies.
+void MoveTest::aCommitLandsInTheWindowThatHoldsTheMove()
+{
+    auto a = makeChip(16, 16, 1);
+    auto b = makeChip(16, 16, 1);
+    ChildwinProbe pa(*a), pb(*b);
+    pb.chip().fill(RGBColor(1, 2, 3));
+    b->ChangeTool(ToolMove);
+    drag(*b, QPoint(3, 3), QPoint(5, 3));
+    b->ConfirmTool(); // leaves b with copies of its own chip
+    const Bitmap beforeA = pa.chip(), beforeB = pb.chip();
+    const size_t snapshotsA = pa.undoCount(), snapshotsB = pb.undoCount();
+
+    drag(*a, QPoint(3, 3), QPoint(4, 5));
+    b->ChangeTool(ToolPen);
+    QCOMPARE(ToolData->FTool, ToolPen);
+    QVERIFY(!ToolData->FBusy);
+    QCOMPARE(pa.chip(), moved(beforeA, 1, 2, false));
+    QCOMPARE(pa.undoCount(), snapshotsA + 1);
+    QCOMPARE(pb.chip(), beforeB);
+    QCOMPARE(pb.undoCount(), snapshotsB);
+}
+
 // A paste that was never dragged leaves its pictures floating; once its window is no longer the
 // current one, a move in another window must take that window's own chip.
 void MoveTest::pasteLeftFloatingInAnotherWindowIsNotDragged()
@@ -650,6 +680,20 @@ void MoveTest::ctrlDragScrollsWithWrapAndOneSnapshot()
     c->FFrontImgMouseMove(0, 1, 1);
     QCOMPARE(p.chip(), expected);
     QCOMPARE(p.undoCount(), snapshots + 1);
+}
+
+void MoveTest::zoomChangeDuringAScrollKeepsItsOffset()
+{
+    auto c = makeChip(16, 12, 4);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    press(*c, QPoint(20, 20), Qt::ControlModifier);
+    moveTo(*c, QPoint(31, 20)); // 11 / 4: two pixels right
+    c->setZoom(1);
+    QCOMPARE(p.chip(), moved(before, 2, 0, true));
+    moveTo(*c, QPoint(32, 19)); // then one right and one up at zoom 1
+    release(*c, QPoint(32, 19));
+    QCOMPARE(p.chip(), moved(before, 3, -1, true));
 }
 
 QTEST_MAIN(MoveTest)

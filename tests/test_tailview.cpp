@@ -64,6 +64,7 @@ class TestTailView : public QObject {
     Q_OBJECT
 private slots:
     void createdHiddenWithZoomOne();
+    void firstPreviewFillsTheShownWindow();
     void tilesFromTopLeft_data();
     void tilesFromTopLeft();
     void sixteenAtTwoInHundredWideView();
@@ -91,6 +92,18 @@ void TestTailView::createdHiddenWithZoomOne()
     QVERIFY(!w.FCmbBoxZoom->isEditable());
     QCOMPARE(w.ZoomFactor(), 1);
     QVERIFY(TailViewProbe(w).snapshot().isEmpty());
+}
+
+void TestTailView::firstPreviewFillsTheShownWindow()
+{
+    // The main window shows the window and previews at once, before any event is processed.
+    TTailViewWin w;
+    w.show();
+    const Bitmap chip = numbered(5, 4);
+    w.ShowTiled(&chip, true);
+    const QSize view(w.width() - 2, w.height() - 41 - 2);
+    QCOMPARE(w.FImgView->size(), view);
+    QVERIFY(w.FImgView->picture() == expectedTiles(chip, 1, view.width(), view.height()));
 }
 
 void TestTailView::tilesFromTopLeft_data()

@@ -7,8 +7,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSlider>
+#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 
 #include "tools/UIntEdit.h"
@@ -181,15 +183,16 @@ TColorPaletteDlg::TColorPaletteDlg(QWidget* parent) : QDialog(parent)
     QWidget* tabOrder[] = {FTrackBarR, FTrackBarG, FTrackBarB, FIntEditR, FIntEditG, FIntEditB, FBtnOk, FBtnCancel};
     for (size_t i = 0; i + 1 < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
-    // Later openings return to the control that last had the focus, as Qt does by itself.
+    // The red slider has the focus at the first opening. A hidden window keeps its focus widget,
+    // so later openings return to the control that had it last.
     FTrackBarR->setFocus();
 
-    FImgPalette1->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { FImgPalette1MouseDown(b, s, x, y); };
-    FImgPalette1->OnMouseMove = [this](TShiftState s, int x, int y) { FImgPalette1MouseMove(s, x, y); };
-    FImgPalette2->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { FImgPalette2MouseDown(b, s, x, y); };
-    FImgPalette2->OnMouseMove = [this](TShiftState s, int x, int y) { FImgPalette2MouseMove(s, x, y); };
-    FImgPalette3->OnMouseDown = [this](TMouseButton b, TShiftState s, int x, int y) { FImgPalette3MouseDown(b, s, x, y); };
-    FImgPalette3->OnMouseMove = [this](TShiftState s, int x, int y) { FImgPalette3MouseMove(s, x, y); };
+    FImgPalette1->OnMouseDown = std::bind_front(&TColorPaletteDlg::FImgPalette1MouseDown, this);
+    FImgPalette1->OnMouseMove = std::bind_front(&TColorPaletteDlg::FImgPalette1MouseMove, this);
+    FImgPalette2->OnMouseDown = std::bind_front(&TColorPaletteDlg::FImgPalette2MouseDown, this);
+    FImgPalette2->OnMouseMove = std::bind_front(&TColorPaletteDlg::FImgPalette2MouseMove, this);
+    FImgPalette3->OnMouseDown = std::bind_front(&TColorPaletteDlg::FImgPalette3MouseDown, this);
+    FImgPalette3->OnMouseMove = std::bind_front(&TColorPaletteDlg::FImgPalette3MouseMove, this);
 
     connect(FTrackBarR, &QSlider::valueChanged, this, [this] { FTrackBarRChange(); });
     connect(FTrackBarG, &QSlider::valueChanged, this, [this] { FTrackBarGChange(); });
@@ -200,8 +203,17 @@ TColorPaletteDlg::TColorPaletteDlg(QWidget* parent) : QDialog(parent)
     connect(qApp, &QApplication::focusChanged, this, &TColorPaletteDlg::FocusChanged);
     connect(FBtnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(FBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    FBtnOk->installEventFilter(this);
+    FBtnCancel->installEventFilter(this);
 
     FormCreate();
+}
+
+TColorPaletteDlg::~TColorPaletteDlg()
+{
+    // The application outlives the dialog and moves the focus while the base class tears the
+    // controls down; by then this part of the object is gone.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
 }
 
 void TColorPaletteDlg::FormCreate()
@@ -227,6 +239,14 @@ void TColorPaletteDlg::keyPressEvent(QKeyEvent* event)
     // Cancel is not the dialog's cancel button: Escape closes nothing.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
+        return;
+    }
+    // Neither button is the default, yet Enter presses the one that has the focus, as it does
+    // in the dialogs of the platform the program comes from.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (focusWidget() == FBtnOk || focusWidget() == FBtnCancel)) {
+        event->accept();
+        static_cast<QPushButton*>(focusWidget())->click();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -374,23 +394,60 @@ void TColorPaletteDlg::IntEditChanged(QSlider* trackBar, TIntEdit* edit)
     UpdateColorPanel();
 }
 
-void TColorPaletteDlg::IntEditLeft(QSlider* trackBar, TIntEdit* edit)
+bool TColorPaletteDlg::IntEditLeft(QSlider* trackBar, TIntEdit* edit)
 {
     // An accepted text equal to the shown one raises no change event; carry it over by hand.
-    if (edit->ValidateText())
-        IntEditChanged(trackBar, edit);
+    if (!edit->ValidateText())
+        return false;
+    IntEditChanged(trackBar, edit);
+    return true;
 }
 
-void TColorPaletteDlg::FocusChanged(QWidget* old, QWidget* now)
+bool TColorPaletteDlg::LeaveEntry(QWidget* entry)
+{
+    const bool accepted = entry == FIntEditR   ? FIntEditRExit()
+                          : entry == FIntEditG ? FIntEditGExit()
+                                               : FIntEditBExit();
+    if (!accepted)
+        FEnteredEntry = entry; // the range message has sent the focus back into it
+    return accepted;
+}
+
+void TColorPaletteDlg::FocusChanged(QWidget*, QWidget* now)
 {
     // Only a move of the focus to another control of this dialog leaves an entry; the dialog
     // losing activation (to the range message itself, for one) does not.
     if (!now || now->window() != this)
         return;
-    if (old == FIntEditR)
-        FIntEditRExit();
-    else if (old == FIntEditG)
-        FIntEditGExit();
-    else if (old == FIntEditB)
-        FIntEditBExit();
+    QWidget* left = FEnteredEntry;
+    const bool toEntry = now == FIntEditR || now == FIntEditG || now == FIntEditB;
+    FEnteredEntry = toEntry ? now : nullptr;
+    if (!left || left == now || LeaveEntry(left))
+        return;
+    // A press on OK or Cancel that moved the focus out of a rejected entry is still on its way to
+    // the button. The range message has sent the focus back, so the press must not go on to
+    // close the dialog (with colours the user was just told are wrong) or leave the button
+    // stuck down after the message swallowed its release.
+    if (now == FBtnOk || now == FBtnCancel) {
+        FPressToDrop = now;
+        QTimer::singleShot(0, this, [this] { FPressToDrop = nullptr; });
+    }
+}
+
+bool TColorPaletteDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonPress)
+        return QDialog::eventFilter(watched, event);
+    if (watched == FPressToDrop) {
+        FPressToDrop = nullptr;
+        return true;
+    }
+    // A click on a button of an inactive dialog moves the focus there without the application
+    // telling anybody; the entry that had the focus is left here, before the button acts.
+    if (QWidget* left = FEnteredEntry) {
+        FEnteredEntry = nullptr;
+        if (!LeaveEntry(left))
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -45,6 +45,7 @@ class TColorPaletteDlg : public QDialog {
     Q_OBJECT
 public:
     explicit TColorPaletteDlg(QWidget* parent = nullptr);
+    ~TColorPaletteDlg() override;
     // The colour of the three entries' accepted values, not of their texts.
     TColor getPickedColor() const;
 
@@ -67,6 +68,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -94,14 +96,21 @@ private:
     void FIntEditRChange() { IntEditChanged(FTrackBarR, FIntEditR); }
     void FIntEditGChange() { IntEditChanged(FTrackBarG, FIntEditG); }
     void FIntEditBChange() { IntEditChanged(FTrackBarB, FIntEditB); }
-    void FIntEditRExit() { IntEditLeft(FTrackBarR, FIntEditR); }
-    void FIntEditGExit() { IntEditLeft(FTrackBarG, FIntEditG); }
-    void FIntEditBExit() { IntEditLeft(FTrackBarB, FIntEditB); }
+    bool FIntEditRExit() { return IntEditLeft(FTrackBarR, FIntEditR); }
+    bool FIntEditGExit() { return IntEditLeft(FTrackBarG, FIntEditG); }
+    bool FIntEditBExit() { return IntEditLeft(FTrackBarB, FIntEditB); }
     // The three entry-slider couplings are alike; each takes the pair it serves.
     void TrackBarChanged(QSlider* trackBar, TIntEdit* edit);
     void IntEditChanged(QSlider* trackBar, TIntEdit* edit);
-    void IntEditLeft(QSlider* trackBar, TIntEdit* edit);
+    // False when the entry's text was rejected and the focus sent back to it.
+    bool IntEditLeft(QSlider* trackBar, TIntEdit* edit);
+    bool LeaveEntry(QWidget* entry);
     void FocusChanged(QWidget* old, QWidget* now);
+
+    // The entry that last took the focus in this dialog and has not been left since.
+    QWidget* FEnteredEntry = nullptr;
+    // A button press to swallow: see FocusChanged.
+    QWidget* FPressToDrop = nullptr;
 
     int FPal1Pos = 0;
     int FPal2Pos = 0;

@@ -1,0 +1,73 @@
+// What one pen motion costs next to a full redraw of the view (the baseline), on a 256 by 256
+// chip at zoom 16 in a shown window: a motion must follow the size of its segment, not the chip's.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include "document/Childwin.h"
+#include "tools/UEditerData.h"
+
+namespace {
+
+struct ShownChip {
+    explicit ShownChip(int zoom)
+    {
+        child.NewChip(QStringLiteral("NONAME1"), 256, 256);
+        child.setZoom(zoom);
+        child.show();
+        QApplication::processEvents();
+    }
+    ~ShownChip() { ToolData->FBusy = false; }
+    TMDIChild child;
+};
+
+void BM_RenderView(benchmark::State& state)
+{
+    ShownChip chip(16);
+    for (auto _ : state)
+        chip.child.RenderView();
+    state.SetLabel("baseline: whole 4096x4096 view");
+}
+
+// Motions that go back and forth inside one chip pixel (segments of one pixel) or between two
+// pixels `state.range(0)` apart, at the given opacity, with the button held.
+void BM_PenMotion(benchmark::State& state)
+{
+    const int span = int(state.range(0));
+    ToolData->FAlpha = uint8_t(state.range(1));
+    ToolData->FLoop = false;
+    ShownChip chip(16);
+    TMDIChild& c = chip.child;
+    const int y = 100, x0 = 100;
+    c.FFrontImgMouseDown(TMouseButton::mbLeft, ssLeft, x0, y);
+    bool back = false;
+    for (auto _ : state) {
+        c.FFrontImgMouseMove(ssLeft, back ? x0 : x0 + (span == 0 ? 1 : span * 16), y);
+        back = !back;
+    }
+    c.FFrontImgMouseUp(TMouseButton::mbLeft, 0, x0, y);
+    ToolData->FAlpha = 255;
+    state.SetLabel(span == 0 ? "one-pixel segment" : "segment of " + std::to_string(span + 1) + " pixels");
+}
+
+} // namespace
+
+BENCHMARK(BM_RenderView)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PenMotion)
+    ->ArgNames({"span", "alpha"})
+    ->Args({0, 255})
+    ->Args({0, 128})
+    ->Args({15, 255})
+    ->Args({249, 128})
+    ->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,81 @@
+// Helpers shared by the tests of the application shell: the program's windows made as start-up
+// makes them, idle moments, chip windows, and answering modal dialogs.
+#pragma once
+#include <QApplication>
+#include <QEventLoop>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "TestSupport.h"
+#include "document/Childwin.h"
+#include "shell/Main.h"
+#include "shell/Startup.h"
+#include "tools/UEditerData.h"
+#include "tools/UToolDlg.h"
+
+namespace shell {
+
+// Lets the event loop run until it waits: the moment at which Undo and Redo update themselves.
+// QTest::qWait never waits in the loop, so it never gives that moment.
+inline void runIdle(int ms = 20)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+inline void closeAllChips()
+{
+    for (QMdiSubWindow* w : MainForm->mdiArea()->subWindowList())
+        delete w;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+inline TMDIChild* newChip(const QString& caption, int w = 8, int h = 8)
+{
+    MainForm->CreateChip(caption, w, h, true);
+    return MainForm->ActiveChip();
+}
+
+inline QMdiSubWindow* windowOf(TMDIChild* chip)
+{
+    return qobject_cast<QMdiSubWindow*>(chip->parentWidget());
+}
+
+inline void activate(QWidget* window)
+{
+    window->activateWindow();
+    window->raise();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+// Runs answer with the modal dialog as soon as one is open, from inside its event loop.
+class ModalAnswer {
+public:
+    explicit ModalAnswer(std::function<void(QWidget*)> answer) : answer_(std::move(answer))
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || done_ || !modal->isVisible())
+                return;
+            done_ = true;
+            timer_.stop();
+            answer_(modal);
+        });
+        timer_.start();
+    }
+    bool answered() const { return done_; }
+
+private:
+    std::function<void(QWidget*)> answer_;
+    QTimer timer_;
+    bool done_ = false;
+};
+
+} // namespace shell

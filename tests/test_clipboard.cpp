@@ -1,0 +1,391 @@
+// Copy and paste through the clipboard: what goes out, where a pasted picture lands, and the
+// floating move that follows a paste.
+#include <QtTest>
+
+#include <QClipboard>
+#include <QMimeData>
+#include <memory>
+
+#include "TestSupport.h"
+#include "document/ChipHost.h"
+#include "tools/UEditerData.h"
+
+namespace {
+
+Bitmap numbered(int w, int h)
+{
+    Bitmap b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, RGBColor(x, y, 100 + (x + y) % 100));
+    return b;
+}
+
+// A picture unlike any chip: its colours say where each pixel came from.
+QImage sourcePicture(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            row[x] = qRgb(255 - x % 256, 7, y % 256);
+    }
+    return image;
+}
+
+std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom = 1)
+{
+    auto c = std::make_unique<TMDIChild>();
+    c->NewChip(QStringLiteral("NONAME1"), w, h);
+    ChildwinProbe(*c).chip() = numbered(w, h);
+    c->PushUndo();
+    c->setZoom(zoom);
+    c->show();
+    return c;
+}
+
+// QTest takes the point (0, 0) for the middle of the widget; every point here avoids it.
+void drag(TMDIChild& c, QPoint from, QPoint to)
+{
+    QTest::mousePress(c.frontImage(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(c.frontImage(), to);
+    QTest::mouseRelease(c.frontImage(), Qt::LeftButton, {}, to);
+}
+
+// Stands in for the main window: its move-tool command reaches the chip window.
+class FakeHost : public TChipHost {
+public:
+    explicit FakeHost(TMDIChild& c) : child(c) { SetChipHost(this); }
+    ~FakeHost() override { SetChipHost(nullptr); }
+    void UpdateFromToolData() override {}
+    void ChangeToolMove() override
+    {
+        ++moveCommands;
+        child.ChangeTool(ToolMove);
+    }
+    TMDIChild& child;
+    int moveCommands = 0;
+};
+
+} // namespace
+
+// Found by QCOMPARE through argument-dependent lookup, so failures show the rectangle.
+char* toString(const TRect& r)
+{
+    return qstrdup(QStringLiteral("TRect(%1, %2, %3, %4)").arg(r.Left).arg(r.Top).arg(r.Right).arg(r.Bottom).toUtf8());
+}
+
+class ClipboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        ResetToolData();
+        QGuiApplication::clipboard()->clear();
+    }
+
+    void copyTakesTheSelectionOrTheWholeChip_data();
+    void copyTakesTheSelectionOrTheWholeChip();
+    void pasteStampsTheTopLeftCornerCutToTheChip_data();
+    void pasteStampsTheTopLeftCornerCutToTheChip();
+    void dragAfterPasteUncoversTheChipAsItWas();
+    void pasteWithoutAMoveTakesNoSnapshot_data();
+    void pasteWithoutAMoveTakesNoSnapshot();
+    void undoAfterAPasteIsNotRevertedByTheNextDrag_data();
+    void undoAfterAPasteIsNotRevertedByTheNextDrag();
+    void nothingHappensWhileAnOperationIsUnderWay_data();
+    void nothingHappensWhileAnOperationIsUnderWay();
+    void pasteWithoutAPictureDoesNothing();
+    void pasteRunsTheMainWindowsMoveCommand();
+    void translucentPicturesPasteAsTheirColourValues();
+    void copyInOneChipPastesInAnother();
+};
+
+void ClipboardTest::copyTakesTheSelectionOrTheWholeChip_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QRect>("selection"); // Left, Top, width, height
+    QTest::addColumn<QRect>("expected");  // the chip block that must arrive on the clipboard
+    QTest::newRow("no selection") << false << QRect() << QRect(0, 0, 16, 12);
+    QTest::newRow("block 2,3 to 6,5") << true << QRect(2, 3, 4, 2) << QRect(2, 3, 4, 2);
+    QTest::newRow("one pixel") << true << QRect(15, 11, 1, 1) << QRect(15, 11, 1, 1);
+    // Left over from a larger chip (an undo can change the chip's size): cut to the chip.
+    QTest::newRow("reaching past the chip") << true << QRect(10, 8, 100, 100) << QRect(10, 8, 6, 4);
+}
+
+void ClipboardTest::copyTakesTheSelectionOrTheWholeChip()
+{
+    QFETCH(bool, selected);
+    QFETCH(QRect, selection);
+    QFETCH(QRect, expected);
+    auto c = makeChip(16, 12);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    p.selected() = selected;
+    p.selRect() = TRect{selection.left(), selection.top(), selection.left() + selection.width(),
+                        selection.top() + selection.height()};
+    c->CopyToClipboard();
+    const QImage copied = QGuiApplication::clipboard()->image();
+    QCOMPARE(copied.size(), expected.size());
+    for (int y = 0; y < copied.height(); ++y)
+        for (int x = 0; x < copied.width(); ++x)
+            QCOMPARE(QRgbToColor(copied.pixel(x, y)), p.chip().pixel(expected.left() + x, expected.top() + y));
+    QCOMPARE(p.chip(), before); // cut runs the copy too; the chip stays as it is
+}
+
+void ClipboardTest::pasteStampsTheTopLeftCornerCutToTheChip_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("chip");
+    QTest::newRow("100x50 into 32x32") << QSize(100, 50) << QSize(32, 32);
+    QTest::newRow("10x8 into 32x32") << QSize(10, 8) << QSize(32, 32);
+    QTest::newRow("10x6 into 16x16") << QSize(10, 6) << QSize(16, 16);
+    QTest::newRow("wide and short") << QSize(300, 3) << QSize(16, 16);
+    QTest::newRow("4000x3000 into 1x1") << QSize(4000, 3000) << QSize(1, 1);
+    QTest::newRow("into a chip without pixels") << QSize(5, 5) << QSize(0, 4);
+}
+
+void ClipboardTest::pasteStampsTheTopLeftCornerCutToTheChip()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, chip);
+    auto c = makeChip(chip.width(), chip.height(), 2);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    const size_t snapshots = p.undoCount();
+    const QImage source = sourcePicture(picture.width(), picture.height());
+    QGuiApplication::clipboard()->setImage(source);
+    c->PasteFromClipboard();
+
+    const int w = std::min(picture.width(), chip.width()), h = std::min(picture.height(), chip.height());
+    for (int y = 0; y < chip.height(); ++y)
+        for (int x = 0; x < chip.width(); ++x) {
+            const TColor expected = (x < w && y < h) ? QRgbToColor(source.pixel(x, y)) : before.pixel(x, y);
+            QCOMPARE(p.chip().pixel(x, y), expected);
+        }
+    QVERIFY(p.selected());
+    QCOMPARE(p.selRect(), (TRect{0, 0, w, h}));
+    QCOMPARE(ToolData->FTool, ToolMove);
+    QVERIFY(ToolData->FFloating);
+    QVERIFY(!ToolData->FBusy);
+    QCOMPARE(p.back(), before);
+    QCOMPARE(p.floating().width(), w);
+    QCOMPARE(p.floating().height(), h);
+    QCOMPARE(p.undoCount(), snapshots);
+    // The view shows the pasted picture at once.
+    if (w > 0 && h > 0)
+        QCOMPARE(p.view().pixel(3, 3), p.chip().pixel(1, 1));
+}
+
+void ClipboardTest::dragAfterPasteUncoversTheChipAsItWas()
+{
+    auto c = makeChip(32, 32, 2);
+    ChildwinProbe p(*c);
+    p.chip().setPixel(3, 2, ClrBlack); // the last pen stroke, never recorded by a snapshot
+    const Bitmap before = p.chip();
+    const size_t snapshots = p.undoCount();
+    const QImage source = sourcePicture(10, 8);
+    QGuiApplication::clipboard()->setImage(source);
+    c->PasteFromClipboard();
+
+    drag(*c, QPoint(5, 5), QPoint(5 + 2 * 12, 5 + 2 * 9)); // by (12, 9)
+    QVERIFY(ToolData->FBusy);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const bool inPicture = x >= 12 && x < 22 && y >= 9 && y < 17;
+            const TColor expected = inPicture ? QRgbToColor(source.pixel(x - 12, y - 9)) : before.pixel(x, y);
+            QCOMPARE(p.chip().pixel(x, y), expected);
+        }
+    QCOMPARE(p.selRect(), (TRect{0, 0, 10, 8}));
+    const Bitmap shown = p.chip();
+    c->ConfirmTool();
+    QCOMPARE(p.chip(), shown);
+    QCOMPARE(p.undoCount(), snapshots + 1);
+    QCOMPARE(p.undoBitmap(p.undoCount() - 1), shown);
+    QVERIFY(!ToolData->FFloating);
+
+    // A move after the commit takes the chip as it now is, not the pasted picture.
+    drag(*c, QPoint(5, 5), QPoint(7, 5));
+    QCOMPARE(p.back(), shown);
+    c->ConfirmTool();
+}
+
+void ClipboardTest::pasteWithoutAMoveTakesNoSnapshot_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::newRow("confirm") << "confirm";
+    QTest::newRow("change to the pen") << "pen";
+    QTest::newRow("another window becomes current") << "deactivate";
+}
+
+void ClipboardTest::pasteWithoutAMoveTakesNoSnapshot()
+{
+    QFETCH(QString, trigger);
+    auto c = makeChip(16, 16);
+    ChildwinProbe p(*c);
+    const Bitmap older = p.undoBitmap(p.undoCount() - 2);
+    const size_t snapshots = p.undoCount();
+    QGuiApplication::clipboard()->setImage(sourcePicture(4, 4));
+    c->PasteFromClipboard();
+    const Bitmap pasted = p.chip();
+    if (trigger == "confirm")
+        c->ConfirmTool();
+    else if (trigger == "pen")
+        c->ChangeTool(ToolPen);
+    else
+        c->FormDeactivate();
+    QCOMPARE(p.undoCount(), snapshots);
+    QCOMPARE(p.chip(), pasted);
+    QVERIFY(!ToolData->FFloating);
+    QVERIFY(!ToolData->FBusy);
+    // The next undo goes past the paste and the last recorded step together.
+    QVERIFY(c->CanUndo());
+    c->Undo();
+    QCOMPARE(p.chip(), older);
+}
+
+void ClipboardTest::undoAfterAPasteIsNotRevertedByTheNextDrag_data()
+{
+    QTest::addColumn<bool>("redo");
+    QTest::newRow("undo") << false;
+    QTest::newRow("redo") << true;
+}
+
+// The pasted picture floats over the chip as it was before the paste. After an undo or redo the
+// chip is another picture: a drag must move a block of that picture, not bring the paste and the
+// undone step back.
+void ClipboardTest::undoAfterAPasteIsNotRevertedByTheNextDrag()
+{
+    QFETCH(bool, redo);
+    auto c = makeChip(16, 16);
+    ChildwinProbe p(*c);
+    p.chip().fillRect(TRect{8, 8, 12, 12}, ClrBlack);
+    c->PushUndo();
+    if (redo)
+        c->Undo();
+    QGuiApplication::clipboard()->setImage(sourcePicture(5, 4));
+    c->PasteFromClipboard();
+    if (redo)
+        c->Redo();
+    else
+        c->Undo();
+    const Bitmap restored = p.chip();
+    QCOMPARE(restored, p.undoBitmap(size_t(p.undoIndex())));
+    drag(*c, QPoint(1, 1), QPoint(4, 2));
+    Bitmap expected = restored;
+    expected.copyRect(3, 1, restored, TRect{0, 0, 5, 4});
+    QCOMPARE(p.chip(), expected);
+    c->ConfirmTool();
+    QCOMPARE(p.chip(), expected);
+}
+
+void ClipboardTest::nothingHappensWhileAnOperationIsUnderWay_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::newRow("pending move") << "move";
+    QTest::newRow("selection drag") << "select";
+    QTest::newRow("pen stroke") << "pen";
+}
+
+void ClipboardTest::nothingHappensWhileAnOperationIsUnderWay()
+{
+    QFETCH(QString, operation);
+    auto c = makeChip(16, 16);
+    ChildwinProbe p(*c);
+    QImage marker(3, 3, QImage::Format_RGB32);
+    marker.fill(qRgb(1, 2, 3));
+    QGuiApplication::clipboard()->setImage(marker);
+
+    bool held = false;
+    if (operation == "move") {
+        c->ChangeTool(ToolMove);
+        drag(*c, QPoint(2, 2), QPoint(5, 4));
+    } else {
+        c->ChangeTool(operation == "select" ? ToolMask : ToolPen);
+        QTest::mousePress(c->frontImage(), Qt::LeftButton, {}, QPoint(2, 2));
+        QTest::mouseMove(c->frontImage(), QPoint(4, 4));
+        held = true;
+    }
+    QVERIFY(ToolData->FBusy);
+    const Bitmap chip = p.chip();
+    const uint8_t tool = ToolData->FTool;
+    const bool selected = p.selected();
+    const TRect selRect = p.selRect();
+
+    c->CopyToClipboard();
+    QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(3, 3));
+    c->PasteFromClipboard();
+    QCOMPARE(p.chip(), chip);
+    QCOMPARE(ToolData->FTool, tool);
+    QCOMPARE(p.selected(), selected);
+    QCOMPARE(p.selRect(), selRect);
+    QVERIFY(ToolData->FBusy);
+    if (held)
+        QTest::mouseRelease(c->frontImage(), Qt::LeftButton, {}, QPoint(4, 4));
+}
+
+void ClipboardTest::pasteWithoutAPictureDoesNothing()
+{
+    auto c = makeChip(16, 16);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    QGuiApplication::clipboard()->setText(QStringLiteral("文字だけ"));
+    c->PasteFromClipboard();
+    QCOMPARE(p.chip(), before);
+    QCOMPARE(ToolData->FTool, ToolPen);
+    QVERIFY(!ToolData->FFloating);
+    QVERIFY(!p.selected());
+    QGuiApplication::clipboard()->clear();
+    c->PasteFromClipboard();
+    QCOMPARE(p.chip(), before);
+    QVERIFY(!ToolData->FFloating);
+}
+
+// The paste switches tools through the main window's command, which also refreshes the tool box.
+void ClipboardTest::pasteRunsTheMainWindowsMoveCommand()
+{
+    auto c = makeChip(16, 16);
+    FakeHost host(*c);
+    QGuiApplication::clipboard()->setImage(sourcePicture(5, 5));
+    c->PasteFromClipboard();
+    QCOMPARE(host.moveCommands, 1);
+    QCOMPARE(ToolData->FTool, ToolMove);
+    QVERIFY(ToolData->FFloating);
+}
+
+// Alpha is dropped: what arrives is each pixel's colour values, not a blend over anything.
+void ClipboardTest::translucentPicturesPasteAsTheirColourValues()
+{
+    auto c = makeChip(4, 1);
+    ChildwinProbe p(*c);
+    QImage image(4, 1, QImage::Format_ARGB32);
+    image.setPixel(0, 0, qRgba(200, 100, 50, 0));
+    image.setPixel(1, 0, qRgba(10, 20, 30, 128));
+    image.setPixel(2, 0, qRgba(255, 255, 255, 1));
+    image.setPixel(3, 0, qRgba(0, 0, 0, 255));
+    QGuiApplication::clipboard()->setImage(image);
+    c->PasteFromClipboard();
+    QCOMPARE(p.chip().pixel(0, 0), RGBColor(200, 100, 50));
+    QCOMPARE(p.chip().pixel(1, 0), RGBColor(10, 20, 30));
+    QCOMPARE(p.chip().pixel(2, 0), RGBColor(255, 255, 255));
+    QCOMPARE(p.chip().pixel(3, 0), RGBColor(0, 0, 0));
+}
+
+void ClipboardTest::copyInOneChipPastesInAnother()
+{
+    auto a = makeChip(16, 16);
+    auto b = makeChip(8, 8);
+    ChildwinProbe pa(*a), pb(*b);
+    pb.chip().fill(ClrWhite);
+    pa.selected() = true;
+    pa.selRect() = TRect{5, 6, 9, 8};
+    a->CopyToClipboard();
+    b->PasteFromClipboard();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            QCOMPARE(pb.chip().pixel(x, y), (x < 4 && y < 2) ? pa.chip().pixel(5 + x, 6 + y) : ClrWhite);
+    QCOMPARE(pb.selRect(), (TRect{0, 0, 4, 2}));
+}
+
+QTEST_MAIN(ClipboardTest)
+#include "test_clipboard.moc"

@@ -1,0 +1,516 @@
+// The file commands: New with its dialog and captions, Open, Save As, Close, and their dialogs.
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "ShellTestSupport.h"
+#include "platform/BmpFile.h"
+#include "platform/MessageBoxes.h"
+#include "shell/UFileNewDlg.h"
+#include "tools/UIntEdit.h"
+
+using namespace shell;
+
+namespace {
+
+QStringList captions()
+{
+    QStringList out;
+    for (QMdiSubWindow* w : MainForm->mdiArea()->subWindowList())
+        out << w->windowTitle();
+    return out;
+}
+
+// Answers the new-chip dialog with the texts typed into its entries, then OK.
+void answerNewDialog(const QString& width, const QString& height)
+{
+    FileNewDlg->FIntEditWidth->setText(width);
+    FileNewDlg->FIntEditHeight->setText(height);
+    QTest::mouseClick(FileNewDlg->FBtnOk, Qt::LeftButton);
+}
+
+// Types a name into a file dialog's name field and presses Return, as a user does.
+void typeFileName(QWidget* dialog, const QString& name)
+{
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit);
+    edit->setText(name);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+Bitmap sample(int w, int h)
+{
+    Bitmap b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, RGBColor(x * 7, y * 5, (x + y) * 3));
+    return b;
+}
+
+} // namespace
+
+class TestFileCommands : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void newDialogLayout();
+    void newChipCaptions_data();
+    void newChipCaptions();
+    void newDialogStartsAt32();
+    void newDialogValidates_data();
+    void newDialogValidates();
+    void newDialogEnterEscAndClose();
+    void openMakesChipFromFile_data();
+    void openMakesChipFromFile();
+    void openDialog();
+    void saveAs_data();
+    void saveAs();
+    void saveAsUnwritableFolder();
+    void saveDialogProposesLastName();
+    void closeDestroysWithoutQuestion();
+
+private:
+    QTemporaryDir dir;
+};
+
+void TestFileCommands::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    CreateMarloWindows();
+    MainForm->show();
+    activate(MainForm);
+}
+
+void TestFileCommands::cleanupTestCase()
+{
+    DestroyMarloWindows();
+}
+
+void TestFileCommands::init()
+{
+    ResetToolData();
+    runIdle();
+}
+
+void TestFileCommands::cleanup()
+{
+    closeAllChips();
+}
+
+void TestFileCommands::newDialogLayout()
+{
+    TFileNewDlg* d = FileNewDlg;
+    QCOMPARE(d->windowTitle(), QStringLiteral("新規作成"));
+    QCOMPARE(d->size(), QSize(242, 222));
+    QCOMPARE(d->minimumSize(), d->maximumSize());
+    QCOMPARE(d->GroupBox1->title(), QStringLiteral("チップサイズ"));
+    QCOMPARE(d->GroupBox1->geometry(), QRect(8, 16, 145, 89));
+    QCOMPARE(d->Label1->text(), QStringLiteral("幅："));
+    QCOMPARE(d->Label2->text(), QStringLiteral("高さ："));
+    QCOMPARE(d->FIntEditWidth->geometry(), QRect(48, 24, 81, 20));
+    QCOMPARE(d->FIntEditHeight->geometry(), QRect(48, 56, 81, 20));
+    QVERIFY(d->Label1->geometry().right() < d->FIntEditWidth->x());
+    for (TIntEdit* e : {d->FIntEditWidth, d->FIntEditHeight}) {
+        QCOMPARE(e->MinValue(), 0);
+        QCOMPARE(e->MaxValue(), 256);
+    }
+    QCOMPARE(d->FIntEditWidth->ShowName(), QStringLiteral("チップの幅"));
+    QCOMPARE(d->FIntEditHeight->ShowName(), QStringLiteral("チップの高さ"));
+    QCOMPARE(d->FBtnOk->text(), QStringLiteral("OK"));
+    QCOMPARE(d->FBtnOk->geometry(), QRect(8, 192, 75, 25));
+    QCOMPARE(d->FBtnCancel->text(), QStringLiteral("キャンセル"));
+    QCOMPARE(d->FBtnCancel->geometry(), QRect(160, 192, 75, 25));
+    for (QPushButton* b : {d->FBtnOk, d->FBtnCancel}) {
+        QVERIFY(!b->isDefault());
+        QVERIFY(!b->autoDefault());
+    }
+    // Tab order: width, height, OK, Cancel.
+    const auto nextTabStop = [](QWidget* w) {
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+        return w;
+    };
+    QCOMPARE(nextTabStop(d->FIntEditWidth), static_cast<QWidget*>(d->FIntEditHeight));
+    QCOMPARE(nextTabStop(d->FIntEditHeight), static_cast<QWidget*>(d->FBtnOk));
+    QCOMPARE(nextTabStop(d->FBtnOk), static_cast<QWidget*>(d->FBtnCancel));
+}
+
+void TestFileCommands::newChipCaptions_data()
+{
+    QTest::addColumn<int>("open");
+    QTest::addColumn<int>("closeIndex"); // -1: none
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("first") << 0 << -1 << "NONAME1";
+    QTest::newRow("two open") << 2 << -1 << "NONAME3";
+    QTest::newRow("repeats after a close") << 2 << 0 << "NONAME2";
+    QTest::newRow("ten open") << 10 << -1 << "NONAME11";
+}
+
+void TestFileCommands::newChipCaptions()
+{
+    QFETCH(int, open);
+    QFETCH(int, closeIndex);
+    for (int i = 0; i < open; ++i) {
+        ModalAnswer answer([](QWidget*) { answerNewDialog("32", "32"); });
+        MainForm->ActFileNew->trigger();
+        QVERIFY(answer.answered());
+    }
+    if (closeIndex >= 0) {
+        MainForm->mdiArea()->setActiveSubWindow(MainForm->mdiArea()->subWindowList().at(closeIndex));
+        runIdle();
+        MainForm->ActFileClose->trigger();
+    }
+    ModalAnswer answer([](QWidget*) { answerNewDialog("5", "7"); });
+    activate(MainForm); // the offscreen platform does not give it back after a dialog
+    QTest::keyClick(MainForm, Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(answer.answered());
+    QFETCH(QString, caption);
+    QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), caption);
+    TMDIChild* chip = MainForm->ActiveChip();
+    QCOMPARE(chip->FChipBmp.width(), 5);
+    QCOMPARE(chip->FChipBmp.height(), 7);
+    QCOMPARE(chip->FChipBmp.pixel(4, 6), ClrWhite);
+    QCOMPARE(chip->getZoom(), 1);
+}
+
+void TestFileCommands::newDialogStartsAt32()
+{
+    ModalAnswer first([](QWidget*) { answerNewDialog("100", "20"); });
+    MainForm->ActFileNew->trigger();
+    QString widthText, heightText;
+    bool selected = false;
+    ModalAnswer second([&](QWidget*) {
+        widthText = FileNewDlg->FIntEditWidth->text();
+        heightText = FileNewDlg->FIntEditHeight->text();
+        selected = FileNewDlg->focusWidget() == FileNewDlg->FIntEditWidth
+                   && FileNewDlg->FIntEditWidth->selectedText() == widthText;
+        QTest::mouseClick(FileNewDlg->FBtnCancel, Qt::LeftButton);
+    });
+    MainForm->ActFileNew->trigger();
+    QVERIFY(second.answered());
+    QCOMPARE(widthText, QStringLiteral("32"));
+    QCOMPARE(heightText, QStringLiteral("32"));
+    QVERIFY(selected);
+    QCOMPARE(captions(), QStringList{"NONAME1"}); // Cancel made nothing
+    QCOMPARE(MainForm->ActiveChip()->FChipBmp.width(), 100);
+    QCOMPARE(MainForm->ActiveChip()->FChipBmp.height(), 20);
+}
+
+void TestFileCommands::newDialogValidates_data()
+{
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<QString>("message"); // empty: accepted
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("width too big") << "300" << "10" << QStringLiteral("チップの幅は 0～256 の範囲で指定してね") << "width";
+    QTest::newRow("both wrong: width first") << "abc" << "-1"
+                                             << QStringLiteral("チップの幅は 0～256 の範囲で指定してね") << "width";
+    QTest::newRow("height wrong") << "16" << "257" << QStringLiteral("チップの高さは 0～256 の範囲で指定してね")
+                                  << "height";
+    QTest::newRow("zero by zero") << "0" << "0" << "" << "";
+    QTest::newRow("largest") << "256" << "256" << "" << "";
+    QTest::newRow("hex and blanks") << " $10" << "0x20" << "" << "";
+}
+
+void TestFileCommands::newDialogValidates()
+{
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    QList<MessageBoxCatcher::Box> boxes;
+    bool stayedOpen = false;
+    QString focusName, selection;
+    const int beeps = BeepCount();
+    ModalAnswer answer([&](QWidget*) {
+        {
+            MessageBoxCatcher catcher;
+            answerNewDialog(width, height);
+            boxes = catcher.boxes();
+        }
+        stayedOpen = FileNewDlg->isVisible();
+        if (stayedOpen) {
+            QWidget* f = FileNewDlg->focusWidget();
+            focusName = f == FileNewDlg->FIntEditWidth ? "width" : f == FileNewDlg->FIntEditHeight ? "height" : "?";
+            selection = static_cast<QLineEdit*>(f)->selectedText();
+            FileNewDlg->reject();
+        }
+    });
+    MainForm->ActFileNew->trigger();
+    QVERIFY(answer.answered());
+    if (message.isEmpty()) {
+        QVERIFY(!stayedOpen);
+        QCOMPARE(boxes.size(), 0);
+        QCOMPARE(captions(), QStringList{"NONAME1"});
+        const Bitmap& chip = MainForm->ActiveChip()->FChipBmp;
+        QCOMPARE(chip.width(), TIntEdit::TextToInt(width, -1));
+        QCOMPARE(chip.height(), TIntEdit::TextToInt(height, -1));
+        return;
+    }
+    QVERIFY(stayedOpen);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first().title, QStringLiteral("確認"));
+    QCOMPARE(boxes.first().text, message);
+    QCOMPARE(BeepCount(), beeps + 1);
+    QCOMPARE(focusName, focus);
+    QCOMPARE(selection, focus == "width" ? width : height);
+    QCOMPARE(captions(), QStringList{});
+}
+
+void TestFileCommands::newDialogEnterEscAndClose()
+{
+    bool openAfterKeys = false;
+    int widthAfterEnter = -1;
+    ModalAnswer answer([&](QWidget*) {
+        TIntEdit* w = FileNewDlg->FIntEditWidth;
+        w->setFocus();
+        w->setText(QStringLiteral("48"));
+        QTest::keyClick(w, Qt::Key_Return); // validates the entry only
+        widthAfterEnter = w->Value();
+        QTest::keyClick(w, Qt::Key_Escape); // does nothing
+        QTest::keyClick(FileNewDlg->FBtnOk, Qt::Key_Return);
+        openAfterKeys = FileNewDlg->isVisible();
+        FileNewDlg->close(); // the close box counts as Cancel
+    });
+    MainForm->ActFileNew->trigger();
+    QVERIFY(answer.answered());
+    QVERIFY(openAfterKeys);
+    QCOMPARE(widthAfterEnter, 48);
+    QCOMPARE(FileNewDlg->result(), int(QDialog::Rejected));
+    QCOMPARE(captions(), QStringList{});
+}
+
+void TestFileCommands::openMakesChipFromFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("undoSteps");
+    QTest::newRow("16 by 16") << "bmp16" << QSize(16, 16) << 2;
+    QTest::newRow("300 by 200 cut") << "bmp300" << QSize(256, 200) << 2;
+    QTest::newRow("missing file") << "missing" << QSize(256, 256) << 1;
+    QTest::newRow("not a bmp") << "png" << QSize(256, 256) << 1;
+}
+
+void TestFileCommands::openMakesChipFromFile()
+{
+    QFETCH(QString, kind);
+    QString path = dir.filePath(kind + QStringLiteral(".bmp"));
+    Bitmap picture;
+    if (kind == "bmp16")
+        picture = sample(16, 16);
+    else if (kind == "bmp300")
+        picture = sample(300, 200);
+    if (!picture.isEmpty())
+        WriteBmpFile(path, picture);
+    if (kind == "png")
+        QVERIFY(sample(4, 4).toImage().save(path, "PNG"));
+
+    ModalAnswer answer([&](QWidget* modal) { typeFileName(modal, path); });
+    activate(MainForm);
+    QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(answer.answered());
+    QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), path);
+    TMDIChild* chip = MainForm->ActiveChip();
+    QFETCH(QSize, size);
+    QCOMPARE(chip->FChipBmp.width(), size.width());
+    QCOMPARE(chip->FChipBmp.height(), size.height());
+    QTEST(int(ChildwinProbe(*chip).undoCount()), "undoSteps");
+    if (picture.isEmpty()) {
+        QCOMPARE(chip->FChipBmp.pixel(255, 255), ClrWhite);
+        return;
+    }
+    QCOMPARE(chip->FChipBmp.pixel(15, 15), picture.pixel(15, 15));
+    QCOMPARE(chip->FChipBmp.pixel(3, 9), picture.pixel(3, 9));
+    // Undo right after opening shows the blank 256 by 256 chip made first.
+    runIdle();
+    MainForm->ActUndo->trigger();
+    QCOMPARE(chip->FChipBmp.width(), 256);
+    QCOMPARE(chip->FChipBmp.height(), 256);
+    QCOMPARE(chip->FChipBmp.pixel(3, 9), ClrWhite);
+}
+
+void TestFileCommands::openDialog()
+{
+    const QString path = dir.filePath(QStringLiteral("preview.bmp"));
+    WriteBmpFile(path, sample(20, 10));
+    QString filter, title;
+    QStringList filters;
+    QString previewSize;
+    bool previewHasPicture = false;
+    ModalAnswer answer([&](QWidget* modal) {
+        auto* d = static_cast<QFileDialog*>(modal);
+        filters = d->nameFilters();
+        title = d->windowTitle();
+        QVERIFY(d->testOption(QFileDialog::DontUseNativeDialog));
+        QCOMPARE(d->acceptMode(), QFileDialog::AcceptOpen);
+        QCOMPARE(d->fileMode(), QFileDialog::AnyFile);
+        QCOMPARE(d->defaultSuffix(), QString());
+        d->setDirectory(dir.path());
+        d->selectFile(path);
+        emit d->currentChanged(path);
+        auto* picture = d->findChild<QLabel*>(QStringLiteral("PreviewPicture"));
+        auto* size = d->findChild<QLabel*>(QStringLiteral("PreviewSize"));
+        QVERIFY(picture && size);
+        QVERIFY(picture->isVisible());
+        previewHasPicture = !picture->pixmap().isNull();
+        previewSize = size->text();
+        d->reject();
+    });
+    MainForm->ActFileOpen->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(filters, QStringList{QStringLiteral("ビットマップ(*.bmp)")});
+    QVERIFY(previewHasPicture);
+    QCOMPARE(previewSize, QStringLiteral("20 x 10"));
+    QCOMPARE(captions(), QStringList{}); // cancelled
+
+    // The dialog is reused and proposes the file last chosen in it.
+    ModalAnswer open([&](QWidget* modal) { typeFileName(modal, path); });
+    MainForm->ActFileOpen->trigger();
+    QString proposed;
+    ModalAnswer again([&](QWidget* modal) {
+        proposed = static_cast<QFileDialog*>(modal)->selectedFiles().value(0);
+        static_cast<QDialog*>(modal)->reject();
+    });
+    MainForm->ActFileOpen->trigger();
+    QCOMPARE(proposed, path);
+}
+
+void TestFileCommands::saveAs_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("with extension") << "a.bmp" << "a.bmp" << false;
+    QTest::newRow("extension added") << "plain" << "plain.bmp" << false;
+    QTest::newRow("replaces without question") << "old.bmp" << "old.bmp" << true;
+}
+
+void TestFileCommands::saveAs()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, existing);
+    QDir sub(dir.filePath(QString::fromLatin1(QTest::currentDataTag())));
+    QVERIFY(sub.mkpath(QStringLiteral(".")));
+    QFETCH(QString, saved);
+    const QString target = sub.filePath(saved);
+    if (existing)
+        WriteBmpFile(target, sample(3, 3));
+
+    ModalAnswer make([](QWidget*) { answerNewDialog("6", "4"); });
+    MainForm->ActFileNew->trigger();
+    TMDIChild* chip = MainForm->ActiveChip();
+    chip->FChipBmp.setPixel(2, 1, RGBColor(1, 2, 3));
+    const size_t steps = ChildwinProbe(*chip).undoCount();
+
+    QString title, suffix;
+    bool confirmOverwrite = true;
+    MessageBoxCatcher catcher;
+    ModalAnswer save([&](QWidget* modal) {
+        auto* d = static_cast<QFileDialog*>(modal);
+        title = d->windowTitle();
+        suffix = d->defaultSuffix();
+        confirmOverwrite = !d->testOption(QFileDialog::DontConfirmOverwrite);
+        QCOMPARE(d->acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(d->nameFilters(), QStringList{QStringLiteral("ビットマップ(*.bmp)")});
+        d->setDirectory(sub.path());
+        typeFileName(d, typed);
+    });
+    MainForm->ActFileSaveAs->trigger();
+    QVERIFY(save.answered());
+    QCOMPARE(title, QStringLiteral("名前を付けて保存"));
+    QCOMPARE(suffix, QStringLiteral("bmp"));
+    QVERIFY(!confirmOverwrite);
+    QCOMPARE(catcher.boxes().size(), 0);
+
+    Bitmap written;
+    QVERIFY(ReadBmpFile(target, written));
+    QCOMPARE(written, chip->FChipBmp);
+    QCOMPARE(written.pixel(2, 1), RGBColor(1, 2, 3));
+    // The window keeps its caption and its history.
+    QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), QStringLiteral("NONAME1"));
+    QCOMPARE(ChildwinProbe(*chip).undoCount(), steps);
+}
+
+void TestFileCommands::saveAsUnwritableFolder()
+{
+    // A folder that is really a file cannot take a new file, whoever runs the test.
+    const QString notAFolder = dir.filePath(QStringLiteral("plain-file"));
+    {
+        QFile f(notAFolder);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    const QString target = notAFolder + QStringLiteral("/chip.bmp");
+    TMDIChild* chip = newChip(QStringLiteral("NONAME1"), 4, 4);
+    const Bitmap before = chip->FChipBmp;
+    const size_t steps = ChildwinProbe(*chip).undoCount();
+    QList<MessageBoxCatcher::Box> boxes;
+    {
+        MessageBoxCatcher catcher;
+        ModalAnswer save([&](QWidget* modal) {
+            typeFileName(modal, target);
+        });
+        MainForm->ActFileSaveAs->trigger();
+        QTRY_COMPARE(catcher.boxes().size(), 1);
+        boxes = catcher.boxes();
+    }
+    QCOMPARE(boxes.first().title, QStringLiteral("Ossery"));
+    QCOMPARE(boxes.first().text, QStringLiteral("ファイル %1 を作成できません.").arg(target));
+    QCOMPARE(boxes.first().icon, int(QMessageBox::Critical));
+    QCOMPARE(boxes.first().buttons, QStringList{QStringLiteral("OK")});
+    QVERIFY(!QFileInfo::exists(target));
+    QVERIFY(chip->FChipBmp == before);
+    QCOMPARE(ChildwinProbe(*chip).undoCount(), steps);
+    QCOMPARE(MainForm->ActiveChip(), chip);
+    // The program goes on.
+    MainForm->ActZoomIn->trigger();
+    QCOMPARE(chip->getZoom(), 2);
+}
+
+void TestFileCommands::saveDialogProposesLastName()
+{
+    TMDIChild* chip = newChip(QStringLiteral("NONAME1"), 2, 2);
+    Q_UNUSED(chip);
+    const QString first = dir.filePath(QStringLiteral("first.bmp"));
+    ModalAnswer save([&](QWidget* modal) { typeFileName(modal, first); });
+    MainForm->ActFileSaveAs->trigger();
+    QVERIFY(QFileInfo::exists(first));
+    QString proposed;
+    ModalAnswer again([&](QWidget* modal) {
+        proposed = static_cast<QFileDialog*>(modal)->selectedFiles().value(0);
+        static_cast<QDialog*>(modal)->reject();
+    });
+    MainForm->ActFileSaveAs->trigger();
+    QCOMPARE(proposed, first);
+}
+
+void TestFileCommands::closeDestroysWithoutQuestion()
+{
+    TMDIChild* a = newChip(QStringLiteral("NONAME1"));
+    ChildwinProbe(*a).chip().setPixel(0, 0, ClrBlack);
+    a->PushUndo();
+    QPointer<TMDIChild> watch = a;
+    MessageBoxCatcher catcher;
+    runIdle();
+    QVERIFY(MainForm->ActFileClose->isEnabled());
+    MainForm->ActFileClose->trigger();
+    QCOMPARE(MainForm->mdiArea()->subWindowList().size(), 0);
+    runIdle();
+    QVERIFY(!watch);
+    QCOMPARE(catcher.boxes().size(), 0);
+    QVERIFY(!MainForm->ActFileClose->isEnabled());
+}
+
+QTEST_MAIN(TestFileCommands)
+#include "test_filecommands.moc"

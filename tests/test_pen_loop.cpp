@@ -1,0 +1,154 @@
+// Loop mode of the pen: which copies a segment leaving the view gets, where the stroke and the
+// pointer continue, and the swallowed echo of the pointer warp. The offscreen platform reports no
+// motion for a warp, so the echo is sent here by hand; the real one is checked under X.
+#include <QCursor>
+
+#include "PenTestHelpers.h"
+
+using namespace pen;
+
+class TestPenLoop : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ResetToolData(); }
+
+    void wrap_data();
+    void wrap();
+    void warpEchoIsSwallowed();
+    void loopCopiesBlendOnce();
+};
+
+void TestPenLoop::wrap_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<bool>("loop");
+    QTest::addColumn<QPoint>("from");
+    QTest::addColumn<QPoint>("to");
+    QTest::addColumn<QPoint>("wrappedFrom"); // FFromPt after the motion
+    QTest::addColumn<QPoint>("wrappedTo");   // FToPt, where the pointer goes when it differs from "to"
+    QTest::addColumn<PixelSet>("painted");
+    QTest::addColumn<QString>("lastSegment"); // the points of the last copy painted
+
+    QTest::newRow("left edge at zoom 8")
+        << 8 << 8 << 8 << true << QPoint(3, 20) << QPoint(-2, 20) << QPoint(67, 20) << QPoint(62, 20)
+        << PixelSet{{0, 2}} << "(8,2)";
+    QTest::newRow("loop off") << 8 << 8 << 8 << false << QPoint(3, 20) << QPoint(-2, 20) << QPoint(3, 20)
+                              << QPoint(-2, 20) << PixelSet{{0, 2}} << "(0,2)";
+    QTest::newRow("right edge") << 8 << 8 << 8 << true << QPoint(60, 20) << QPoint(66, 20) << QPoint(-4, 20)
+                                << QPoint(2, 20) << PixelSet{{7, 2}, {0, 2}} << "(0,2)";
+    QTest::newRow("top edge") << 8 << 8 << 8 << true << QPoint(20, 5) << QPoint(20, -9) << QPoint(20, 69)
+                              << QPoint(20, 55) << PixelSet{{2, 0}, {2, 7}} << "(2,8) (2,7)";
+    QTest::newRow("bottom edge") << 8 << 8 << 8 << true << QPoint(20, 60) << QPoint(20, 64) << QPoint(20, -4)
+                                 << QPoint(20, 0) << PixelSet{{2, 7}, {2, 0}} << "(2,0)";
+    QTest::newRow("bottom-right corner: four copies")
+        << 8 << 8 << 8 << true << QPoint(60, 60) << QPoint(66, 66) << QPoint(-4, -4) << QPoint(2, 2)
+        << PixelSet{{7, 7}, {0, 7}, {0, 0}, {7, 0}} << "(7,0)";
+    // In place (1,6) (1,5) (0,4) (0,3); horizontally (7,2) (7,1) (6,0); diagonally (6,7); the
+    // vertical copy, painted last, lies outside.
+    QTest::newRow("top-left corner, left edge first")
+        << 8 << 8 << 1 << true << QPoint(1, 6) << QPoint(-3, -2) << QPoint(9, 14) << QPoint(5, 6)
+        << PixelSet{{1, 6}, {1, 5}, {0, 4}, {0, 3}, {7, 2}, {7, 1}, {6, 0}, {6, 7}}
+        << "(1,14) (1,13) (0,12) (0,11) (-1,10) (-1,9) (-2,8) (-2,7)";
+    QTest::newRow("top-left corner, top edge first")
+        << 8 << 8 << 1 << true << QPoint(6, 1) << QPoint(-2, -3) << QPoint(14, 9) << QPoint(6, 5)
+        << PixelSet{{6, 1}, {5, 1}, {4, 0}, {3, 0}, {7, 6}, {2, 7}, {1, 7}, {0, 6}}
+        << "(6,9) (5,9) (4,8) (3,8) (2,7) (1,7) (0,6) (-1,6)";
+    QTest::newRow("no second wrap beyond the left edge")
+        << 8 << 8 << 8 << true << QPoint(-5, 20) << QPoint(-10, 20) << QPoint(-5, 20) << QPoint(-10, 20)
+        << PixelSet{{0, 2}} << "(0,2)";
+    QTest::newRow("coming back in is no crossing")
+        << 8 << 8 << 8 << true << QPoint(-9, 20) << QPoint(5, 20) << QPoint(-9, 20) << QPoint(5, 20)
+        << PixelSet{} << "(-1,2)";
+    QTest::newRow("height, not width, for the bottom edge")
+        << 8 << 4 << 2 << true << QPoint(4, 6) << QPoint(4, 9) << QPoint(4, -2) << QPoint(4, 1)
+        << PixelSet{{2, 3}} << "(2,-1)";
+    QTest::newRow("width, not height, for the right edge")
+        << 4 << 8 << 2 << true << QPoint(6, 4) << QPoint(9, 4) << QPoint(-2, 4) << QPoint(1, 4)
+        << PixelSet{{3, 2}} << "(-1,2)";
+    QTest::newRow("ending on the edge line is a crossing")
+        << 8 << 8 << 8 << true << QPoint(40, 20) << QPoint(64, 20) << QPoint(-24, 20) << QPoint(0, 20)
+        << PixelSet{{5, 2}, {6, 2}, {7, 2}} << "(-3,2) (-2,2) (-1,2)";
+}
+
+// One motion of a stroke from "from" to "to", both pressed and moved with real events.
+void TestPenLoop::wrap()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, zoom);
+    QFETCH(bool, loop);
+    QFETCH(QPoint, from);
+    QFETCH(QPoint, to);
+    QFETCH(QPoint, wrappedFrom);
+    QFETCH(QPoint, wrappedTo);
+    QFETCH(PixelSet, painted);
+    QFETCH(QString, lastSegment);
+
+    ToolData->FLoop = loop;
+    auto c = makeChip(width, height, zoom);
+    ChildwinProbe probe(*c);
+    const QPoint parked(3, 4);
+    QCursor::setPos(parked);
+
+    press(*c, from);
+    motion(*c, to);
+
+    QCOMPARE(probe.fromPt(), (TPoint{wrappedFrom.x(), wrappedFrom.y()}));
+    QCOMPARE(probe.toPt(), (TPoint{wrappedTo.x(), wrappedTo.y()}));
+    QCOMPARE(text(paintedPixels(probe.chip())), text(painted));
+    QCOMPARE(text(probe.linePts()), lastSegment);
+    const bool wrapped = wrappedTo != to;
+    QCOMPARE(probe.skipMouseMove(), wrapped);
+    QCOMPARE(QCursor::pos(), wrapped ? c->frontImage()->mapToGlobal(wrappedTo) : parked);
+    release(*c, to);
+}
+
+// Zoom 8, chip 8 by 8: after the wrap from view x 3 to -2 the echo at x 62 is ignored entirely,
+// and the next motion continues the stroke from there.
+void TestPenLoop::warpEchoIsSwallowed()
+{
+    ToolData->FLoop = true;
+    auto c = makeChip(8, 8, 8);
+    ChildwinProbe probe(*c);
+
+    press(*c, QPoint(3, 20));
+    motion(*c, QPoint(-2, 20));
+    QCOMPARE(probe.panel1(), QStringLiteral("(0,2)"));
+    QVERIFY(probe.skipMouseMove());
+
+    motion(*c, QPoint(62, 20)); // the echo
+    QVERIFY(!probe.skipMouseMove());
+    QCOMPARE(probe.panel1(), QStringLiteral("(0,2)"));
+    QCOMPARE(probe.fromPt(), (TPoint{67, 20}));
+    QCOMPARE(probe.toPt(), (TPoint{62, 20}));
+    QCOMPARE(text(paintedPixels(probe.chip())), QStringLiteral("(0,2)"));
+
+    motion(*c, QPoint(50, 20));
+    QCOMPARE(probe.panel1(), QStringLiteral("(6,2)"));
+    release(*c, QPoint(50, 20));
+    QCOMPARE(text(paintedPixels(probe.chip())), QStringLiteral("(0,2) (7,2)"));
+    QVERIFY(probe.undoBitmap(1) == probe.chip());
+}
+
+// Chip 2 by 2 at zoom 1: the segment from x 1 to x -3 and its copy shifted by 2 both cover
+// (0,0) and (1,0); at opacity 128 each still blends once.
+void TestPenLoop::loopCopiesBlendOnce()
+{
+    ToolData->FLoop = true;
+    ToolData->FAlpha = 128;
+    ToolData->setColor(RGBColor(255, 0, 0));
+    auto c = makeChip(2, 2, 1);
+    ChildwinProbe probe(*c);
+
+    press(*c, QPoint(1, 0));
+    motion(*c, QPoint(-3, 0));
+    release(*c, QPoint(-3, 0));
+    QCOMPARE(probe.chip().pixel(0, 0), RGBColor(254, 126, 126));
+    QCOMPARE(probe.chip().pixel(1, 0), RGBColor(254, 126, 126));
+    QCOMPARE(probe.chip().pixel(0, 1), ClrWhite);
+}
+
+QTEST_MAIN(TestPenLoop)
+#include "test_pen_loop.moc"

@@ -1,0 +1,165 @@
+// The clipboard is the system's: pictures go to and come from another program on a real X
+// server. xclip plays the other program, in both directions, as image/png.
+#include <QtTest>
+
+#include <QClipboard>
+#include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "TestSupport.h"
+#include "tools/UEditerData.h"
+
+namespace {
+
+Bitmap numbered(int w, int h)
+{
+    Bitmap b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, RGBColor(x * 3, y * 5, 100 + (x + y) % 100));
+    return b;
+}
+
+std::unique_ptr<TMDIChild> makeChip(int w, int h)
+{
+    auto c = std::make_unique<TMDIChild>();
+    c->NewChip(QStringLiteral("NONAME1"), w, h);
+    ChildwinProbe(*c).chip() = numbered(w, h);
+    c->PushUndo();
+    c->show();
+    return c;
+}
+
+// xclip serving one file until another program takes the clipboard; ended by its own PID.
+class ClipboardServer {
+public:
+    bool start(const QString& pngFile)
+    {
+        process.setProgram(QStringLiteral("xclip"));
+        process.setArguments({"-selection", "clipboard", "-t", "image/png", "-i", pngFile, "-quiet"});
+        process.start();
+        return process.waitForStarted(5000);
+    }
+    ~ClipboardServer()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    QProcess process;
+};
+
+bool clipboardOffersAPicture()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data && data->hasImage() && !QGuiApplication::clipboard()->ownsClipboard();
+}
+
+} // namespace
+
+class X11ClipboardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init()
+    {
+        ResetToolData();
+        QGuiApplication::clipboard()->clear();
+    }
+
+    void pictureFromAnotherProgramPastes_data();
+    void pictureFromAnotherProgramPastes();
+    void copiedPicturePastesInAnotherProgram_data();
+    void copiedPicturePastesInAnotherProgram();
+};
+
+void X11ClipboardTest::initTestCase()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs a real X server");
+    if (QStandardPaths::findExecutable(QStringLiteral("xclip")).isEmpty())
+        QSKIP("xclip is not installed");
+}
+
+void X11ClipboardTest::pictureFromAnotherProgramPastes_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<bool>("alpha");
+    QTest::addColumn<QSize>("chip");
+    QTest::newRow("opaque, smaller than the chip") << QSize(10, 6) << false << QSize(16, 16);
+    QTest::newRow("opaque, larger than the chip") << QSize(300, 200) << false << QSize(32, 32);
+    QTest::newRow("translucent") << QSize(8, 4) << true << QSize(16, 16);
+}
+
+void X11ClipboardTest::pictureFromAnotherProgramPastes()
+{
+    QFETCH(QSize, picture);
+    QFETCH(bool, alpha);
+    QFETCH(QSize, chip);
+    QImage source(picture, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            source.setPixel(x, y, qRgba(255 - x % 256, (x * y) % 256, y % 256, alpha ? (x * 37) % 256 : 255));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("picture.png"));
+    QVERIFY(source.save(file, "PNG"));
+    QCOMPARE(QImage(file).convertToFormat(source.format()), source);
+
+    auto c = makeChip(chip.width(), chip.height());
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    ClipboardServer xclip;
+    QVERIFY(xclip.start(file));
+    QTRY_VERIFY_WITH_TIMEOUT(clipboardOffersAPicture(), 10000);
+
+    c->PasteFromClipboard();
+    const int w = std::min(picture.width(), chip.width()), h = std::min(picture.height(), chip.height());
+    for (int y = 0; y < chip.height(); ++y)
+        for (int x = 0; x < chip.width(); ++x) {
+            // Translucent pixels arrive as their colour values, not blended over anything.
+            const TColor expected = (x < w && y < h) ? QRgbToColor(source.pixel(x, y)) : before.pixel(x, y);
+            QCOMPARE(p.chip().pixel(x, y), expected);
+        }
+    QCOMPARE(p.selRect(), (TRect{0, 0, w, h}));
+    QCOMPARE(ToolData->FTool, ToolMove);
+    QVERIFY(ToolData->FFloating);
+}
+
+void X11ClipboardTest::copiedPicturePastesInAnotherProgram_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QRect>("block");
+    QTest::newRow("whole chip") << false << QRect(0, 0, 24, 20);
+    QTest::newRow("selection") << true << QRect(2, 3, 4, 2);
+}
+
+void X11ClipboardTest::copiedPicturePastesInAnotherProgram()
+{
+    QFETCH(bool, selected);
+    QFETCH(QRect, block);
+    auto c = makeChip(24, 20);
+    ChildwinProbe p(*c);
+    p.selected() = selected;
+    p.selRect() = TRect{block.left(), block.top(), block.left() + block.width(), block.top() + block.height()};
+    c->CopyToClipboard();
+
+    // Marlo must answer xclip's request while it waits, so the event loop keeps running.
+    QProcess reader;
+    reader.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "image/png", "-o"});
+    QVERIFY(reader.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(reader.state() == QProcess::NotRunning, 15000);
+    QCOMPARE(reader.exitCode(), 0);
+    const QImage pasted = QImage::fromData(reader.readAllStandardOutput(), "PNG");
+    QVERIFY(!pasted.isNull());
+    QCOMPARE(pasted.size(), block.size());
+    for (int y = 0; y < pasted.height(); ++y)
+        for (int x = 0; x < pasted.width(); ++x)
+            QCOMPARE(QRgbToColor(pasted.pixel(x, y)), p.chip().pixel(block.left() + x, block.top() + y));
+}
+
+QTEST_MAIN(X11ClipboardTest)
+#include "x11_clipboard.moc"

@@ -1,0 +1,179 @@
+// Loop mode with a real pointer on a real X server: the stroke is drawn with xdotool, the pointer
+// must land on the opposite side after the wrap, the warp's own motion must be swallowed, and the
+// saved file must hold exactly the pixels of the stroke.
+#include <QCursor>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include "PenTestHelpers.h"
+#include "platform/BmpFile.h"
+
+using namespace pen;
+
+class X11PenLoop : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init() { ResetToolData(); }
+    void cleanup();
+
+    void strokeAcrossAnEdge_data();
+    void strokeAcrossAnEdge();
+    void altClickPicksTheColour();
+
+private:
+    static void xdotool(const QStringList& args);
+};
+
+void X11PenLoop::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        QSKIP("xdotool is not installed");
+}
+
+// A failed case must not leave the button down for the next one.
+void X11PenLoop::cleanup()
+{
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mouseup"), QStringLiteral("1")});
+}
+
+void X11PenLoop::xdotool(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+}
+
+void X11PenLoop::strokeAcrossAnEdge_data()
+{
+    QTest::addColumn<QSize>("chip");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<bool>("loop");
+    // View points: the press, a motion inside, the motion that crosses the edge, and one after it.
+    QTest::addColumn<QPoint>("pressAt");
+    QTest::addColumn<QPoint>("inside");
+    QTest::addColumn<QPoint>("across");
+    QTest::addColumn<QPoint>("after");
+    QTest::addColumn<QPoint>("landing"); // where the pointer is after the crossing
+    QTest::addColumn<QString>("pixels");
+
+    // (20,20)-(3,20) paints (2,2) (1,2); (3,20)-(-2,20) paints (0,2), its copy (8,2) misses the
+    // chip; the stroke goes on from x 62: (62,20)-(50,20) paints (7,2).
+    QTest::newRow("left edge at zoom 8") << QSize(8, 8) << 8 << true << QPoint(20, 20) << QPoint(3, 20)
+                                         << QPoint(-2, 20) << QPoint(50, 20) << QPoint(62, 20)
+                                         << "(0,2) (1,2) (2,2) (7,2)";
+    QTest::newRow("loop off") << QSize(8, 8) << 8 << false << QPoint(20, 20) << QPoint(3, 20) << QPoint(-2, 20)
+                              << QPoint(12, 28) << QPoint(-2, 20) << "(0,2) (1,2) (2,2)";
+    // In place (7,3) (8,4) and (9,5); copies (0,5), (0,0) and (9,0); then (1,1)-(9,5) paints
+    // (0,0) (1,0).
+    QTest::newRow("bottom-right corner at zoom 4")
+        << QSize(10, 6) << 4 << true << QPoint(30, 14) << QPoint(38, 22) << QPoint(41, 25) << QPoint(9, 5)
+        << QPoint(1, 1) << "(0,0) (1,0) (9,0) (7,3) (8,4) (0,5) (9,5)";
+    // Column 5 from row 8 up to row 0, the copy (5,15) (5,14), then row 13 from column 5 to 8.
+    QTest::newRow("top edge at zoom 1")
+        << QSize(16, 16) << 1 << true << QPoint(5, 8) << QPoint(5, 2) << QPoint(5, -3) << QPoint(9, 13)
+        << QPoint(5, 13)
+        << "(5,0) (5,1) (5,2) (5,3) (5,4) (5,5) (5,6) (5,7) (5,8) (5,13) (6,13) (7,13) (8,13) (5,14) (5,15)";
+}
+
+void X11PenLoop::strokeAcrossAnEdge()
+{
+    QFETCH(QSize, chip);
+    QFETCH(int, zoom);
+    QFETCH(bool, loop);
+    QFETCH(QPoint, pressAt);
+    QFETCH(QPoint, inside);
+    QFETCH(QPoint, across);
+    QFETCH(QPoint, after);
+    QFETCH(QPoint, landing);
+    QFETCH(QString, pixels);
+
+    ToolData->FLoop = loop;
+    auto c = makeChip(chip.width(), chip.height(), zoom);
+    ChildwinProbe probe(*c);
+    // Away from the screen's edges, so that points left of or above the view are on the screen.
+    c->setGeometry(300, 300, 220, 180);
+    c->show();
+    c->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(c.get()));
+    TImageControl* view = c->frontImage();
+    const auto screenAt = [view](QPoint p) { return view->mapToGlobal(p); };
+    const auto moveTo = [&](QPoint p) {
+        const QPoint s = screenAt(p);
+        xdotool({QStringLiteral("mousemove"), QString::number(s.x()), QString::number(s.y())});
+    };
+    QVERIFY(screenAt(QPoint(-10, -10)).x() > 0 && screenAt(QPoint(-10, -10)).y() > 0);
+
+    moveTo(pressAt);
+    QTRY_COMPARE(probe.toPt(), (TPoint{pressAt.x(), pressAt.y()}));
+    xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
+    QTRY_VERIFY(probe.dragging());
+    moveTo(inside);
+    QTRY_COMPARE(probe.toPt(), (TPoint{inside.x(), inside.y()}));
+
+    moveTo(across);
+    QTRY_COMPARE(probe.toPt(), (TPoint{landing.x(), landing.y()}));
+    QTRY_COMPARE(QCursor::pos(), screenAt(landing));
+    // The warp's motion arrives and is swallowed: the stroke stays at the landing point.
+    QTRY_VERIFY(!probe.skipMouseMove());
+    QCOMPARE(probe.toPt(), (TPoint{landing.x(), landing.y()}));
+    const QPoint wrappedInside = inside + (landing - across);
+    QCOMPARE(probe.fromPt(), (TPoint{wrappedInside.x(), wrappedInside.y()}));
+
+    moveTo(after);
+    QTRY_COMPARE(probe.toPt(), (TPoint{after.x(), after.y()}));
+    xdotool({QStringLiteral("mouseup"), QStringLiteral("1")});
+    QTRY_VERIFY(!probe.dragging());
+    QVERIFY(!ToolData->FBusy);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("stroke.bmp"));
+    c->SaveToFile(file);
+    Bitmap saved;
+    QVERIFY(ReadBmpFile(file, saved));
+    QCOMPARE(saved.width(), chip.width());
+    QCOMPARE(saved.height(), chip.height());
+    QCOMPARE(text(paintedPixels(saved)), pixels);
+    for (const auto& [x, y] : paintedPixels(saved))
+        QCOMPARE(saved.pixel(x, y), ClrBlack);
+    // The view shows what was saved.
+    const QImage shown = view->grab().toImage();
+    for (int y = 0; y < chip.height() * zoom; ++y)
+        for (int x = 0; x < chip.width() * zoom; ++x)
+            if (QRgbToColor(shown.pixel(x, y)) != saved.pixel(x / zoom, y / zoom))
+                QFAIL(qPrintable(QStringLiteral("screen pixel (%1,%2)").arg(x).arg(y)));
+}
+
+// The Alt state of a real click reaches the pen: the colour is picked, nothing is painted, and
+// the release still records an undo step.
+void X11PenLoop::altClickPicksTheColour()
+{
+    RecordingHost host;
+    auto c = makeChip(8, 8, 8);
+    ChildwinProbe probe(*c);
+    const TColor spot = RGBColor(12, 34, 56);
+    probe.chip().setPixel(2, 2, spot);
+    c->RenderView();
+    const Bitmap before = probe.chip();
+    c->setGeometry(300, 300, 220, 180);
+    c->show();
+    c->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(c.get()));
+
+    const QPoint s = c->frontImage()->mapToGlobal(QPoint(20, 20));
+    xdotool({QStringLiteral("mousemove"), QString::number(s.x()), QString::number(s.y())});
+    QTRY_COMPARE(probe.toPt(), (TPoint{20, 20}));
+    xdotool({QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("mousedown"), QStringLiteral("1")});
+    QTRY_COMPARE(ToolData->getColor(), spot);
+    QCOMPARE(host.refreshes, 1);
+    QVERIFY(!probe.dragging());
+    xdotool({QStringLiteral("mouseup"), QStringLiteral("1"), QStringLiteral("keyup"), QStringLiteral("alt")});
+    QTRY_COMPARE(probe.undoCount(), size_t(2));
+    QVERIFY(probe.chip() == before);
+}
+
+QTEST_MAIN(X11PenLoop)
+#include "x11_pen_loop.moc"
