@@ -168,6 +168,11 @@ void TMDIChild::KeepDragAcrossZoom(int OldZoom)
     } else if (ToolData->FTool == ToolMask && FDragging) {
         FFromPt.X = saturate(int64_t(FFromPt.X / OldZoom) * FZoom);
         FFromPt.Y = saturate(int64_t(FFromPt.Y / OldZoom) * FZoom);
+    } else if (ToolData->FTool == ToolPen && FDragging) {
+        // A stroke's next segment starts at the last point; keep it on the chip pixel it was on,
+        // or a zoom key pressed mid-stroke would draw a stray line from elsewhere.
+        FToPt.X = saturate(int64_t(FToPt.X / OldZoom) * FZoom);
+        FToPt.Y = saturate(int64_t(FToPt.Y / OldZoom) * FZoom);
     }
 }
 

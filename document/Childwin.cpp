@@ -245,7 +245,8 @@ void TMDIChild::RenderView()
 
 void TMDIChild::ShowCursorPos(int X, int Y)
 {
-    const int x = X / FZoom, y = Y / FZoom;
+    const int zoom = std::max(FZoom, 1); // 0 until the window is given its chip
+    const int x = X / zoom, y = Y / zoom;
     if (0 <= x && x < FChipBmp.width() && 0 <= y && y < FChipBmp.height())
         FStatPanel1->setText(QStringLiteral("(%1,%2)").arg(x).arg(y));
     else

@@ -35,6 +35,7 @@ private slots:
 
     void pressAndRelease_data();
     void pressAndRelease();
+    void strokeContinuesFromItsPixelAcrossAZoomChange();
     void pickColor_data();
     void pickColor();
 };
@@ -470,6 +471,21 @@ void TestPenStroke::pressAndRelease()
     // After a pick the following motion paints nothing.
     motion(*c, QPoint(3, 3), Qt::NoButton);
     QVERIFY(probe.chip() == before);
+}
+
+void TestPenStroke::strokeContinuesFromItsPixelAcrossAZoomChange()
+{
+    auto c = pen::makeChip(16, 16, 4);
+    ChildwinProbe p(*c);
+    pen::press(*c, QPoint(8, 8));   // chip (2,2)
+    pen::motion(*c, QPoint(21, 9)); // chip (5,2): paints (2,2)..(4,2)
+    c->setZoom(8);                  // a zoom key pressed with the button held
+    pen::motion(*c, QPoint(41, 73)); // chip (5,9): the segment starts where the stroke was
+    pen::release(*c, QPoint(41, 73));
+    pen::PixelSet expected{{2, 2}, {3, 2}, {4, 2}};
+    for (int y = 2; y < 9; ++y)
+        expected.insert({5, y});
+    QCOMPARE(pen::paintedPixels(p.chip()), expected);
 }
 
 void TestPenStroke::pickColor_data()
