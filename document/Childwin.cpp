@@ -21,8 +21,10 @@ constexpr int kUndoLimit = 20;
 QLabel* makeStatusPanel(QStatusBar* bar)
 {
     auto* panel = new QLabel(bar);
-    panel->setFixedWidth(kStatusPanelWidth);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    // 50 pixels, unless the font needs more to show the widest position, "(255,255)", whole.
+    const int widest = panel->fontMetrics().horizontalAdvance(QStringLiteral("(255,255)")) + 2 * panel->frameWidth() + 4;
+    panel->setFixedWidth(std::max(kStatusPanelWidth, widest));
     bar->addWidget(panel);
     return panel;
 }

@@ -1,9 +1,11 @@
 #include "shell/Main.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -16,6 +18,7 @@
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 #include "document/Childwin.h"
@@ -116,6 +119,17 @@ QFileDialog* makeOpenPictureDialog(QWidget* parent)
     return dialog;
 }
 
+// Runs a file dialog. Return in the name completer's list accepts the dialog, and the list
+// then stays on the screen after the dialog has gone unless it is hidden here.
+bool execFileDialog(QFileDialog* dialog)
+{
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+        if (completer->popup())
+            completer->popup()->hide();
+    return accepted;
+}
+
 TMDIChild* chipOf(QMdiSubWindow* window)
 {
     return window ? qobject_cast<TMDIChild*>(window->widget()) : nullptr;
@@ -151,6 +165,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
 TMainForm::~TMainForm()
 {
+    // The chip windows go after this destructor, with the frame's widgets; their activation
+    // changes must not reach a main window that is half destroyed.
+    disconnect(FMdiArea, nullptr, this, nullptr);
     qApp->removeEventFilter(this);
     if (ChipHost() == this)
         SetChipHost(nullptr);
@@ -505,7 +522,7 @@ void TMainForm::ActFileOpenExecute()
     OpenPicDlg->setNameFilter(kBitmapFilter);
     if (!FLastOpened.isEmpty())
         OpenPicDlg->selectFile(FLastOpened);
-    if (OpenPicDlg->exec() != QDialog::Accepted || OpenPicDlg->selectedFiles().isEmpty())
+    if (!execFileDialog(OpenPicDlg))
         return;
     FLastOpened = OpenPicDlg->selectedFiles().first();
     CreateChip(FLastOpened, 256, 256, false);
@@ -528,7 +545,7 @@ void TMainForm::ActFileSaveAsExecute()
         FSaveFileDlg->selectFile(FLastSaved);
     // The window may go while the dialog is open; the command then acts on nothing.
     QPointer<TMDIChild> target = chip;
-    if (FSaveFileDlg->exec() != QDialog::Accepted || FSaveFileDlg->selectedFiles().isEmpty())
+    if (!execFileDialog(FSaveFileDlg))
         return;
     FLastSaved = FSaveFileDlg->selectedFiles().first();
     if (target)

@@ -18,31 +18,11 @@
 
 namespace {
 
-// Errors that escape any event handler, not only a command, end that handler with the
-// application's error box, and the program goes on.
-class TApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-
-    bool notify(QObject* receiver, QEvent* event) override
-    {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const EMarloError& e) {
-            report(e.message());
-        } catch (const std::exception& e) {
-            report(QString::fromLocal8Bit(e.what()));
-        }
-        return false;
-    }
-
-private:
-    static void report(const QString& message)
-    {
-        if (MainForm)
-            MainForm->ShowCommandError(message);
-    }
-};
+void reportError(const QString& message)
+{
+    if (MainForm)
+        MainForm->ShowCommandError(message);
+}
 
 template <typename T>
 void destroy(T*& window)
@@ -52,6 +32,18 @@ void destroy(T*& window)
 }
 
 } // namespace
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const EMarloError& e) {
+        reportError(e.message());
+    } catch (const std::exception& e) {
+        reportError(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
 
 void CreateMarloWindows()
 {
@@ -89,6 +81,8 @@ int RunMarlo(int argc, char* argv[])
 
     TApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    // Lets the desktop match the windows to the installed marlo.desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("marlo"));
     QIcon icon;
     for (int size : {16, 32, 48, 64})
         icon.addFile(QStringLiteral(":/icons/marlo-%1.png").arg(size), QSize(size, size));

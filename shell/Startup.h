@@ -1,4 +1,13 @@
 #pragma once
+#include <QApplication>
+
+// The application object. An error that escapes any event handler, not only a command, ends
+// that handler with the application's error box, and the program goes on.
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+    bool notify(QObject* receiver, QEvent* event) override;
+};
 
 // Creates the program's windows in their order: MainForm, AboutBox, ColorPaletteDlg, FileNewDlg,
 // ToolDlg, AlphaDlg, TailViewWin. None is shown. The tool state exists before (static storage).

@@ -2,6 +2,7 @@
 // makes them, idle moments, chip windows, and answering modal dialogs.
 #pragma once
 #include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -66,7 +67,12 @@ public:
                 return;
             done_ = true;
             timer_.stop();
+            QPointer<QWidget> guard = modal;
             answer_(modal);
+            // A check that failed inside the answer returns early; closing the dialog here turns
+            // what would be a hang into the failure it is.
+            if (auto* dialog = qobject_cast<QDialog*>(guard.data()); dialog && dialog->isVisible())
+                dialog->reject();
         });
         timer_.start();
     }

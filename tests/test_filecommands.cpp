@@ -1,12 +1,16 @@
 // The file commands: New with its dialog and captions, Open, Save As, Close, and their dialogs.
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include "ShellTestSupport.h"
@@ -73,6 +77,7 @@ private slots:
     void openMakesChipFromFile_data();
     void openMakesChipFromFile();
     void openDialog();
+    void completerListGoesWithTheDialog();
     void saveAs_data();
     void saveAs();
     void saveAsUnwritableFolder();
@@ -384,6 +389,43 @@ void TestFileCommands::openDialog()
     });
     MainForm->ActFileOpen->trigger();
     QCOMPARE(proposed, path);
+}
+
+// Return in the name completer's list opens the file; the list must not stay on the screen.
+void TestFileCommands::completerListGoesWithTheDialog()
+{
+    const QString path = dir.filePath(QStringLiteral("unique-name.bmp"));
+    WriteBmpFile(path, sample(5, 5));
+    QPointer<QWidget> list;
+    ModalAnswer answer([&](QWidget* modal) {
+        auto* d = static_cast<QFileDialog*>(modal);
+        // Whatever fails below, the dialog must close or the test would wait forever.
+        const auto closeDialog = qScopeGuard([d] {
+            if (d->isVisible())
+                d->reject();
+        });
+        d->setDirectory(dir.path());
+        // The completer knows the names only once the dialog has read the folder.
+        auto* model = d->findChild<QFileSystemModel*>();
+        QVERIFY(model);
+        QTRY_VERIFY_WITH_TIMEOUT(model->index(path).isValid() && model->rowCount(model->index(dir.path())) > 0, 10000);
+        auto* edit = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(edit);
+        edit->clear();
+        edit->setFocus();
+        QCompleter* completer = edit->completer();
+        QVERIFY(completer);
+        QTest::keyClicks(edit, QStringLiteral("unique-na"));
+        QTRY_VERIFY(completer->popup()->isVisible());
+        list = completer->popup();
+        QTest::keyClicks(completer->popup(), QStringLiteral("me.bmp"));
+        QTest::keyClick(completer->popup(), Qt::Key_Return);
+    });
+    MainForm->ActFileOpen->trigger();
+    QVERIFY(answer.answered());
+    QVERIFY(list);
+    QCOMPARE(captions(), QStringList{path});
+    QVERIFY(!list->isVisible());
 }
 
 void TestFileCommands::saveAs_data()

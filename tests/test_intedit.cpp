@@ -69,6 +69,7 @@ private slots:
     void focusSelectsWholeText();
     void shortcutsWinOutsideModalDialogs();
     void spinButtonDockedAtRightEdge();
+    void validatingOnLeaveShowsOneBox();
 
 private:
     Host* host = nullptr;
@@ -489,6 +490,39 @@ void TestIntEdit::spinButtonDockedAtRightEdge()
     QCOMPARE(e->textMargins().right(), spinWidth + 2);
     e->resize(120, 24);
     QVERIFY(e->spinButton()->geometry().right() >= e->width() - 4);
+}
+
+// An owner that validates when the focus leaves the entry gets one range box per departure: the
+// box taking the focus is not a departure, and focus coming back does not validate again.
+void TestIntEdit::validatingOnLeaveShowsOneBox()
+{
+    TIntEdit* e = host->edit;
+    e->setMaxValue(255);
+    e->setValue(1);
+    int validations = 0;
+    connect(e, &TIntEdit::Leave, e, [&] {
+        ++validations;
+        e->ValidateText();
+    });
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClicks(e, QStringLiteral("999"));
+    MessageBoxCatcher catcher;
+    QTest::keyClick(e, Qt::Key_Tab);
+    QTRY_COMPARE(catcher.boxes().size(), 1);
+    QTest::qWait(100);
+    QCOMPARE(catcher.boxes().size(), 1);
+    QCOMPARE(validations, 1);
+    QCOMPARE(host->focusWidget(), static_cast<QWidget*>(e));
+    QCOMPARE(e->Value(), 1);
+    // A valid number leaves quietly. (The offscreen platform does not give the activation back
+    // after the box.)
+    host->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(host));
+    e->setText(QStringLiteral("7"));
+    QTest::keyClick(e, Qt::Key_Tab);
+    QCOMPARE(e->Value(), 7);
+    QCOMPARE(catcher.boxes().size(), 1);
 }
 
 QTEST_MAIN(TestIntEdit)

@@ -1,27 +1,26 @@
 // The main window: start-up, action table, menus, tool bar, shortcuts acting application-wide,
 // routing to the current chip window, idle-time Undo and Redo, hints and the error box.
-#include <QClipboard>
 #include <QAbstractItemView>
+#include <QClipboard>
 #include <QCompleter>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "ShellTestSupport.h"
+#include "platform/MessageBoxes.h"
 #include "shell/About.h"
 #include "shell/UFileNewDlg.h"
 #include "shell/UTailViewWin.h"
 #include "tools/UAlphaDlg.h"
 #include "tools/UColorPaletteDlg.h"
-#include "platform/MessageBoxes.h"
 #include "tools/UIntEdit.h"
 
 using namespace shell;
