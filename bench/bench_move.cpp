@@ -1,7 +1,7 @@
 // One pointer motion of a move drag or a Ctrl scroll on the largest chip at the largest zoom:
 // the chip redrawn from its base and floating picture, then the whole view redrawn, beside a
 // memcpy of the view's bytes.
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 #include <QApplication>
 #include <cstring>
@@ -76,12 +76,7 @@ void BM_ScrollDrag_256_zoom16(benchmark::State& state)
 
 void BM_Baseline_memcpy_view(benchmark::State& state)
 {
-    std::vector<char> src(kViewBytes, 1), dst(kViewBytes, 0);
-    for (auto _ : state) {
-        std::memcpy(dst.data(), src.data(), kViewBytes);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kViewBytes));
+    MemcpyBaseline(state, kViewBytes);
 }
 
 } // namespace
@@ -91,14 +86,3 @@ BENCHMARK(BM_MoveDrag_256_zoom16_noloop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MoveDrag_256_zoom16_loop_selection)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollDrag_256_zoom16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_memcpy_view)->Unit(benchmark::kMillisecond);
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,6 +1,6 @@
 // What one pen motion costs next to a full redraw of the view (the baseline), on a 256 by 256
 // chip at zoom 16 in a shown window: a motion must follow the size of its segment, not the chip's.
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 #include <QApplication>
 
@@ -60,14 +60,3 @@ BENCHMARK(BM_PenMotion)
     ->Args({15, 255})
     ->Args({249, 128})
     ->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,6 +1,6 @@
 // The tile preview's drawing beside a memcpy of the view's bytes, in the same run.
 // The preview must stay within twice the memcpy for a 1 by 1 chip at "×1" in a 1920 by 1080 view.
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -69,16 +69,3 @@ BENCHMARK(BM_ShowTiled)->ArgNames({"side", "zoom"})->Args({1, 0})->Args({32, 0})
 BENCHMARK(BM_ShowTiledShown)->ArgNames({"side", "zoom"})->Args({1, 0});
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

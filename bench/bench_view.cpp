@@ -1,6 +1,6 @@
 // The full redraw of the zoomed view and the undo snapshot, each beside the plain memory
 // operation it has to keep up with.
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 #include <QApplication>
 #include <cstring>
@@ -37,12 +37,7 @@ void BM_RenderView_256_zoom16(benchmark::State& state)
 
 void BM_Baseline_memcpy_view(benchmark::State& state)
 {
-    std::vector<char> src(kViewBytes, 1), dst(kViewBytes, 0);
-    for (auto _ : state) {
-        std::memcpy(dst.data(), src.data(), kViewBytes);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kViewBytes));
+    MemcpyBaseline(state, kViewBytes);
 }
 
 void BM_Baseline_memset_view(benchmark::State& state)
@@ -80,12 +75,7 @@ void BM_PushUndo_256(benchmark::State& state)
 
 void BM_Baseline_memcpy_chip(benchmark::State& state)
 {
-    std::vector<char> src(kChipBytes, 1), dst(kChipBytes, 0);
-    for (auto _ : state) {
-        std::memcpy(dst.data(), src.data(), kChipBytes);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kChipBytes));
+    MemcpyBaseline(state, kChipBytes);
 }
 
 } // namespace
@@ -96,14 +86,3 @@ BENCHMARK(BM_Baseline_memset_view)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Baseline_QImage_scaled)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PushUndo_256)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Baseline_memcpy_chip)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -21,6 +21,15 @@ QString ChildwinProbe::panel1() const
     return child.FStatPanel1->text();
 }
 
+Bitmap NumberedBitmap(int w, int h)
+{
+    Bitmap b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.setPixel(x, y, RGBColor(x, y, 100 + (x + y) % 100));
+    return b;
+}
+
 void ResetToolData()
 {
     *ToolData = TToolData{};

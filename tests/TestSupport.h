@@ -36,6 +36,10 @@ struct ChildwinProbe {
     void CommitMove() { child.CommitMove(); }
 };
 
+// A picture whose every pixel has a colour of its own, so a shifted or cut copy can be told
+// from the original.
+Bitmap NumberedBitmap(int w, int h);
+
 // Puts the shared tool state back to its start values.
 void ResetToolData();
 

@@ -1,20 +1,8 @@
 // The bitmap every part of the program paints on: clipping, resizing and scaling.
 #include <QtTest>
 
+#include "TestSupport.h"
 #include "platform/Bitmap.h"
-
-namespace {
-
-Bitmap numbered(int w, int h)
-{
-    Bitmap b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, RGBColor(x, y, 7));
-    return b;
-}
-
-} // namespace
 
 class BitmapTest : public QObject {
     Q_OBJECT
@@ -46,7 +34,7 @@ void BitmapTest::newPixelsAreWhiteAndOldOnesStay()
 {
     QFETCH(int, w);
     QFETCH(int, h);
-    const Bitmap before = numbered(5, 4);
+    const Bitmap before = NumberedBitmap(5, 4);
     Bitmap b = before;
     b.setSize(w, h);
     QCOMPARE(b.width(), w);
@@ -86,7 +74,7 @@ void BitmapTest::blockCopyIsClippedForAnyOffset()
 {
     QFETCH(int, dx);
     QFETCH(int, dy);
-    const Bitmap src = numbered(4, 3);
+    const Bitmap src = NumberedBitmap(4, 3);
     Bitmap dst(8, 5);
     dst.draw(src, dx, dy);
     for (int y = 0; y < 5; ++y)
@@ -107,7 +95,7 @@ void BitmapTest::stretchRepeatsEveryPixelAsASquare_data()
 void BitmapTest::stretchRepeatsEveryPixelAsASquare()
 {
     QFETCH(int, factor);
-    const Bitmap src = numbered(5, 3);
+    const Bitmap src = NumberedBitmap(5, 3);
     Bitmap view;
     view.stretchFrom(src, factor);
     QCOMPARE(view.width(), 5 * factor);
@@ -119,7 +107,7 @@ void BitmapTest::stretchRepeatsEveryPixelAsASquare()
 
 void BitmapTest::stretchOfABlockTouchesOnlyThatBlock()
 {
-    const Bitmap src = numbered(6, 6);
+    const Bitmap src = NumberedBitmap(6, 6);
     Bitmap view(24, 24);
     view.fill(ClrBlack);
     view.stretchBlockFrom(src, TRect{2, 1, 4, 3}, 4);

@@ -12,15 +12,6 @@
 
 namespace {
 
-Bitmap numbered(int w, int h)
-{
-    Bitmap b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, RGBColor(x, y, 100 + (x + y) % 100));
-    return b;
-}
-
 // A picture unlike any chip: its colours say where each pixel came from.
 QImage sourcePicture(int w, int h)
 {
@@ -37,7 +28,7 @@ std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom = 1)
 {
     auto c = std::make_unique<TMDIChild>();
     c->NewChip(QStringLiteral("NONAME1"), w, h);
-    ChildwinProbe(*c).chip() = numbered(w, h);
+    ChildwinProbe(*c).chip() = NumberedBitmap(w, h);
     c->PushUndo();
     c->setZoom(zoom);
     c->show();

@@ -12,16 +12,6 @@
 
 namespace {
 
-// Every pixel a colour of its own, so a shifted picture can be told from the original.
-Bitmap numbered(int w, int h)
-{
-    Bitmap b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, RGBColor(x, y, 100 + (x + y) % 100));
-    return b;
-}
-
 int wrap(int v, int side)
 {
     return ((v % side) + side) % side;
@@ -50,7 +40,7 @@ std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom)
 {
     auto c = std::make_unique<TMDIChild>();
     c->NewChip(QStringLiteral("NONAME1"), w, h);
-    ChildwinProbe(*c).chip() = numbered(w, h);
+    ChildwinProbe(*c).chip() = NumberedBitmap(w, h);
     c->PushUndo();
     c->setZoom(zoom);
     c->show();

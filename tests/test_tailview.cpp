@@ -16,16 +16,6 @@ struct TailViewProbe {
 
 namespace {
 
-// Every pixel a colour of its own, so a misplaced tile shows.
-Bitmap numbered(int w, int h)
-{
-    Bitmap b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, RGBColor(x * 7 + 1, y * 5 + 2, (x * 13 + y * 3) % 256));
-    return b;
-}
-
 // The view the tiling must give, pixel by pixel from its definition.
 Bitmap expectedTiles(const Bitmap& chip, int factor, int viewW, int viewH)
 {
@@ -99,7 +89,7 @@ void TestTailView::firstPreviewFillsTheShownWindow()
     // The main window shows the window and previews at once, before any event is processed.
     TTailViewWin w;
     w.show();
-    const Bitmap chip = numbered(5, 4);
+    const Bitmap chip = NumberedBitmap(5, 4);
     w.ShowTiled(&chip, true);
     const QSize view(w.width() - 2, w.height() - 41 - 2);
     QCOMPARE(w.FImgView->size(), view);
@@ -133,7 +123,7 @@ void TestTailView::tilesFromTopLeft()
     QCOMPARE(w->FImgView->size(), QSize(viewW, viewH));
     chooseZoom(*w, zoomIndex);
 
-    const Bitmap chip = numbered(chipW, chipH);
+    const Bitmap chip = NumberedBitmap(chipW, chipH);
     w->ShowTiled(&chip, true);
 
     const int factor = zoomIndex == 0 ? 1 : zoomIndex == 1 ? 2 : 4;
@@ -148,7 +138,7 @@ void TestTailView::sixteenAtTwoInHundredWideView()
 {
     auto w = makeWindow(100, 40);
     chooseZoom(*w, 1);
-    const Bitmap chip = numbered(16, 16);
+    const Bitmap chip = NumberedBitmap(16, 16);
     w->ShowTiled(&chip, true);
     const Bitmap& view = w->FImgView->picture();
     // Tiles of 32 at x = 0, 32, 64 and 96; the last keeps only its first 4 columns (chip columns 0 and 1).
@@ -177,7 +167,7 @@ void TestTailView::emptyChipDrawsNoTiles()
     QFETCH(int, chipW);
     QFETCH(int, chipH);
     auto w = makeWindow(80, 50);
-    const Bitmap before = numbered(5, 5);
+    const Bitmap before = NumberedBitmap(5, 5);
     w->ShowTiled(&before, true);
 
     const Bitmap empty(chipW, chipH);
@@ -197,7 +187,7 @@ void TestTailView::emptyChipDrawsNoTiles()
 void TestTailView::noPictureKeepsEverything()
 {
     auto w = makeWindow(40, 30);
-    const Bitmap chip = numbered(3, 3);
+    const Bitmap chip = NumberedBitmap(3, 3);
     w->ShowTiled(&chip, true);
     const Bitmap view = w->FImgView->picture();
     w->ShowTiled(nullptr, true);
@@ -216,7 +206,7 @@ void TestTailView::zoomChangeBeforeAnyPreviewDoesNothing()
 void TestTailView::laterEditsDoNotReachThePreview()
 {
     auto w = makeWindow(64, 48);
-    Bitmap chip = numbered(8, 6);
+    Bitmap chip = NumberedBitmap(8, 6);
     const Bitmap original = chip;
     w->ShowTiled(&chip, true);
     chip.fill(ClrBlack);
@@ -235,7 +225,7 @@ void TestTailView::laterEditsDoNotReachThePreview()
 void TestTailView::resizingDoesNotRedraw()
 {
     auto w = makeWindow(60, 40);
-    const Bitmap chip = numbered(7, 3);
+    const Bitmap chip = NumberedBitmap(7, 3);
     w->ShowTiled(&chip, true);
     const Bitmap drawn = w->FImgView->picture();
 
@@ -255,7 +245,7 @@ void TestTailView::resizingDoesNotRedraw()
 void TestTailView::closingOnlyHides()
 {
     QPointer<TTailViewWin> w = makeWindow(40, 30).release();
-    const Bitmap chip = numbered(2, 2);
+    const Bitmap chip = NumberedBitmap(2, 2);
     w->ShowTiled(&chip, true);
     QVERIFY(w->close());
     QCoreApplication::processEvents();

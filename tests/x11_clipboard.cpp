@@ -14,20 +14,11 @@
 
 namespace {
 
-Bitmap numbered(int w, int h)
-{
-    Bitmap b(w, h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            b.setPixel(x, y, RGBColor(x * 3, y * 5, 100 + (x + y) % 100));
-    return b;
-}
-
 std::unique_ptr<TMDIChild> makeChip(int w, int h)
 {
     auto c = std::make_unique<TMDIChild>();
     c->NewChip(QStringLiteral("NONAME1"), w, h);
-    ChildwinProbe(*c).chip() = numbered(w, h);
+    ChildwinProbe(*c).chip() = NumberedBitmap(w, h);
     c->PushUndo();
     c->show();
     return c;

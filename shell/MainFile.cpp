@@ -1,0 +1,163 @@
+// The file commands of the main window: new, open, save as, close and exit.
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "document/Childwin.h"
+#include "platform/BmpFile.h"
+#include "shell/Main.h"
+#include "shell/UFileNewDlg.h"
+
+namespace {
+
+const QString kBitmapFilter = QStringLiteral("ビットマップ(*.bmp)");
+constexpr int kPreviewSize = 160;
+
+// The picture pane of the open dialog: the selected bitmap, fitted to the pane, and its size.
+void showPreview(QLabel* picture, QLabel* size, const QString& path)
+{
+    Bitmap bitmap;
+    if (!QFileInfo(path).isFile() || !ReadBmpFile(path, bitmap) || bitmap.isEmpty()) {
+        picture->clear();
+        size->clear();
+        return;
+    }
+    QImage image = bitmap.toImage();
+    const int limit = kPreviewSize - 8;
+    if (image.width() > limit || image.height() > limit)
+        image = image.scaled(limit, limit, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    else {
+        // Small chips are enlarged by a whole factor so their pixels stay square and sharp.
+        const int factor = std::max(1, std::min(limit / image.width(), limit / image.height()));
+        image = image.scaled(image.width() * factor, image.height() * factor);
+    }
+    picture->setPixmap(QPixmap::fromImage(image));
+    size->setText(QStringLiteral("%1 x %2").arg(bitmap.width()).arg(bitmap.height()));
+}
+
+QFileDialog* makeOpenPictureDialog(QWidget* parent)
+{
+    auto* dialog = new QFileDialog(parent);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    // A name that does not exist is accepted: it becomes a white chip captioned with it.
+    dialog->setFileMode(QFileDialog::AnyFile);
+
+    auto* pane = new QWidget(dialog);
+    pane->setObjectName(QStringLiteral("PicturePreview"));
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* picture = new QLabel(pane);
+    picture->setObjectName(QStringLiteral("PreviewPicture"));
+    picture->setFixedSize(kPreviewSize, kPreviewSize);
+    picture->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    picture->setAlignment(Qt::AlignCenter);
+    auto* size = new QLabel(pane);
+    size->setObjectName(QStringLiteral("PreviewSize"));
+    size->setAlignment(Qt::AlignCenter);
+    layout->addWidget(picture);
+    layout->addWidget(size);
+    layout->addStretch();
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
+        grid->addWidget(pane, 0, grid->columnCount(), grid->rowCount(), 1);
+    QObject::connect(dialog, &QFileDialog::currentChanged, pane,
+                     [picture, size](const QString& path) { showPreview(picture, size, path); });
+    return dialog;
+}
+
+// Runs a file dialog. Return in the name completer's list accepts the dialog, and the list
+// then stays on the screen after the dialog has gone unless it is hidden here.
+bool execFileDialog(QFileDialog* dialog)
+{
+    const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+    for (QCompleter* completer : dialog->findChildren<QCompleter*>())
+        if (completer->popup())
+            completer->popup()->hide();
+    return accepted;
+}
+
+} // namespace
+
+void TMainForm::createFileDialogs()
+{
+    OpenPicDlg = makeOpenPictureDialog(this);
+    FSaveFileDlg = new QFileDialog(this, QStringLiteral("名前を付けて保存"));
+    FSaveFileDlg->setOption(QFileDialog::DontUseNativeDialog);
+    FSaveFileDlg->setAcceptMode(QFileDialog::AcceptSave);
+    FSaveFileDlg->setFileMode(QFileDialog::AnyFile);
+    FSaveFileDlg->setOption(QFileDialog::DontConfirmOverwrite);
+}
+
+void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool Blank)
+{
+    auto* child = new TMDIChild;
+    QMdiSubWindow* window = FMdiArea->addSubWindow(child);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    child->NewChip(Caption, Width, Height);
+    if (!Blank)
+        child->LoadFromFile(Caption);
+    window->show();
+    FMdiArea->setActiveSubWindow(window);
+}
+
+void TMainForm::ActFileNewExecute()
+{
+    // Every new chip starts from 32 by 32, not from the last size chosen.
+    FileNewDlg->setChipWidth(32);
+    FileNewDlg->setChipHeight(32);
+    if (FileNewDlg->exec() != QDialog::Accepted)
+        return;
+    const int height = FileNewDlg->ChipHeight();
+    const int width = FileNewDlg->ChipWidth();
+    const QString caption = QStringLiteral("NONAME%1").arg(FMdiArea->subWindowList().size() + 1);
+    CreateChip(caption, width, height, true);
+}
+
+void TMainForm::ActFileOpenExecute()
+{
+    OpenPicDlg->setNameFilter(kBitmapFilter);
+    if (!FLastOpened.isEmpty())
+        OpenPicDlg->selectFile(FLastOpened);
+    if (!execFileDialog(OpenPicDlg))
+        return;
+    FLastOpened = OpenPicDlg->selectedFiles().first();
+    CreateChip(FLastOpened, 256, 256, false);
+}
+
+void TMainForm::ActFileCloseExecute()
+{
+    if (QMdiSubWindow* window = ActiveChipWindow())
+        window->close();
+}
+
+void TMainForm::ActFileSaveAsExecute()
+{
+    TMDIChild* chip = ActiveChip();
+    if (!chip)
+        return;
+    FSaveFileDlg->setNameFilter(kBitmapFilter);
+    FSaveFileDlg->setDefaultSuffix(QStringLiteral("bmp"));
+    if (!FLastSaved.isEmpty())
+        FSaveFileDlg->selectFile(FLastSaved);
+    // The window may go while the dialog is open; the command then acts on nothing.
+    QPointer<TMDIChild> target = chip;
+    if (!execFileDialog(FSaveFileDlg))
+        return;
+    FLastSaved = FSaveFileDlg->selectedFiles().first();
+    if (target)
+        target->SaveToFile(FLastSaved);
+}
+
+void TMainForm::ActFileExitExecute()
+{
+    close();
+}
+
