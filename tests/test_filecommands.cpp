@@ -44,7 +44,16 @@ void typeFileName(QWidget* dialog, const QString& name)
 {
     auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     QVERIFY(edit);
+    // The dialog reads its folder in the background and, once it has, selects the name it
+    // proposed, over whatever was typed before. A person types after that; so does this.
+    // A folder read before comes from the model's cache at once and sends no signal.
+    if (auto* model = dialog->findChild<QFileSystemModel*>()) {
+        QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+        loaded.wait(1000);
+        QTest::qWait(20);
+    }
     edit->setText(name);
+    QCOMPARE(edit->text(), name);
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
