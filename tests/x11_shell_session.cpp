@@ -29,6 +29,17 @@ bool xdo(const QStringList& args)
     return ok;
 }
 
+// The window manager may not manage a window yet when it first shows; ask again until it does.
+bool activateWindow(const QString& id)
+{
+    for (int i = 0; i < 50; ++i) {
+        if (xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id}))
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
 // The id of a window whose title matches, once it exists and is shown.
 QString waitForWindow(const QString& titlePattern)
 {
@@ -117,7 +128,7 @@ void TestShellSession::makePaintSaveQuit()
     QVERIFY(!main.isEmpty());
     // The tool box and the opacity window come up with the frame.
     QVERIFY(!waitForWindow(QStringLiteral("^ToolDlg$")).isEmpty());
-    QVERIFY(xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), main}));
+    QVERIFY(activateWindow(main));
 
     // A new chip of the proposed 32 by 32: Ctrl+N, then Tab to OK past the height entry.
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("ctrl+n")}));
@@ -181,7 +192,7 @@ void TestShellSession::makePaintSaveQuit()
     QVERIFY2(differences.isEmpty(), qPrintable(differences.left(400)));
 
     // Exit from the File menu ends the program at once, without a question about the chip.
-    QVERIFY(xdo({QStringLiteral("windowactivate"), QStringLiteral("--sync"), main}));
+    QVERIFY(activateWindow(main));
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"), QStringLiteral("alt+f"),
                  QStringLiteral("x")}));
     QVERIFY(marlo.waitForFinished(15000));

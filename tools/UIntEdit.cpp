@@ -158,6 +158,9 @@ bool TIntEdit::ValidateText()
                         FShowName + QStringLiteral("は ") + QString::number(FMinValue) + QStringLiteral("～")
                             + QString::number(FMaxValue) + QStringLiteral(" の範囲で指定してね"));
     FValidating = false;
+    // Some window managers hand the activation elsewhere when the box closes; the entry's own
+    // window must have it back for the focus to reach the entry.
+    activateWindow();
     setFocus(Qt::OtherFocusReason);
     selectAll();
     return false;
