@@ -1,15 +1,9 @@
 #include "shell/Main.h"
 
 #include <QAbstractEventDispatcher>
-#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCompleter>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QGridLayout>
-#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -17,12 +11,10 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
 
 #include "document/Childwin.h"
-#include "platform/BmpFile.h"
 #include "platform/Errors.h"
 #include "platform/MessageBoxes.h"
 #include "shell/About.h"
