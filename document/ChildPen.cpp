@@ -163,9 +163,9 @@ LoopWrap wrapSegment(Segment seg, int32_t viewWidth, int32_t viewHeight)
     return wrap;
 }
 
-// Scales the segment's bounding block straight from the chip onto the view and repaints that
-// block alone: a motion costs what its segment covers, not what the chip does.
-void refreshViewBlock(TImageControl& view, const Bitmap& chip, int zoom, int x0, int y0, int x1, int y1)
+// Repaints the segment's bounding block alone, straight from the chip: a motion costs what its
+// segment covers, not what the chip does.
+void refreshViewBlock(TImageControl& view, const Bitmap& chip, int x0, int y0, int x1, int y1)
 {
     // Clipped to the chip first: the corners may lie anywhere a pointer can go.
     const TRect block{std::max(std::min(x0, x1), 0), std::max(std::min(y0, y1), 0),
@@ -173,8 +173,7 @@ void refreshViewBlock(TImageControl& view, const Bitmap& chip, int zoom, int x0,
                       int32_t(std::min<int64_t>(int64_t(std::max(y0, y1)) + 1, chip.height()))};
     if (block.Left >= block.Right || block.Top >= block.Bottom)
         return;
-    view.picture().stretchBlockFrom(chip, block, zoom);
-    view.repaintNow(TRect{block.Left * zoom, block.Top * zoom, block.Right * zoom, block.Bottom * zoom});
+    view.refreshSourceBlock(block);
 }
 
 } // namespace
@@ -236,7 +235,7 @@ void TMDIChild::DrawPenSegment(TPoint From, TPoint To)
         else
             BlendPixel(P.X, P.Y, alpha);
     }
-    refreshViewBlock(*FFrontImg, FChipBmp, Z, x0, y0, x1, y1);
+    refreshViewBlock(*FFrontImg, FChipBmp, x0, y0, x1, y1);
 }
 
 // The points of the segment from (X0, Y0) up to, not including, (X1, Y1). The error term starts at

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "platform/BmpFile.h"
 #include "platform/MessageBoxes.h"
@@ -83,6 +84,7 @@ void TMDIChild::FormCreate()
 void TMDIChild::FormDestroy()
 {
     releaseToolState();
+    FFrontImg->showMagnified(nullptr, 1, std::nullopt); // the chip goes before the control does
     FChipBmp = Bitmap();
     FBackBmp = Bitmap();
     FFloatBmp = Bitmap();
@@ -120,7 +122,6 @@ void TMDIChild::NewChip(const QString& Caption, int Width, int Height)
 void TMDIChild::resizeToView()
 {
     setZoom(1);
-    FFrontImg->setPictureSize(FChipBmp.width() * FZoom, FChipBmp.height() * FZoom);
     setClientSize(FFrontImg->width(), FFrontImg->height());
     resetPointerState();
     PushUndo();
@@ -226,23 +227,12 @@ void TMDIChild::setZoom(int Zoom)
     RenderView();
 }
 
+// The view is not stored: the control paints what is on screen straight from the chip, so a
+// redraw costs the visible area whatever the zoom. The frame's right and bottom sides lie on the
+// first view column and row after the block, outside the view when it reaches the chip's edge.
 void TMDIChild::RenderView()
 {
-    Bitmap& view = FFrontImg->picture();
-    view.stretchFrom(FChipBmp, FZoom);
-    if (FFrontImg->size() != QSize(view.width(), view.height()))
-        FFrontImg->resize(view.width(), view.height());
-    if (FSelected) {
-        // A closed outline through the corners; the right and bottom sides lie on the first view
-        // column and row after the block, outside the view when the block reaches the chip's edge.
-        const int l = FZoom * FSelRect.Left, t = FZoom * FSelRect.Top;
-        const int r = FZoom * FSelRect.Right, b = FZoom * FSelRect.Bottom;
-        view.drawLineTo(l, t, l, b, ClrBlack);
-        view.drawLineTo(l, b, r, b, ClrBlack);
-        view.drawLineTo(r, b, r, t, ClrBlack);
-        view.drawLineTo(r, t, l, t, ClrBlack);
-    }
-    FFrontImg->repaintNow();
+    FFrontImg->showMagnified(&FChipBmp, FZoom, FSelected ? std::optional<TRect>(FSelRect) : std::nullopt);
 }
 
 void TMDIChild::ShowCursorPos(int X, int Y)

@@ -1,7 +1,12 @@
 #include "platform/ImageControl.h"
 
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -11,6 +16,56 @@ TMouseButton buttonOf(Qt::MouseButton b)
     case Qt::RightButton: return TMouseButton::mbRight;
     case Qt::MiddleButton: return TMouseButton::mbMiddle;
     default: return TMouseButton::mbLeft;
+    }
+}
+
+// A source coordinate enlarged, kept within what a widget can be: a coordinate clamped this way
+// stays outside every widget when the true one does.
+int viewCoord(int v, int zoom)
+{
+    return int(std::clamp<int64_t>(int64_t(v) * zoom, -1, QWIDGETSIZE_MAX + 1));
+}
+
+// The pixels GDI's LineTo covers on a vertical or horizontal line: the start, not the end.
+QRect lineTo(int x0, int y0, int x1, int y1)
+{
+    if (x0 == x1 && y0 != y1)
+        return y0 < y1 ? QRect(x0, y0, 1, y1 - y0) : QRect(x0, y1 + 1, 1, y0 - y1);
+    if (y0 == y1 && x0 != x1)
+        return x0 < x1 ? QRect(x0, y0, x1 - x0, 1) : QRect(x1 + 1, y0, x0 - x1, 1);
+    return QRect();
+}
+
+// The outline through the enlarged corners of a block, drawn as four LineTo calls that close it.
+QRegion frameRegion(const TRect& frame, int zoom)
+{
+    const int l = viewCoord(frame.Left, zoom), t = viewCoord(frame.Top, zoom);
+    const int r = viewCoord(frame.Right, zoom), b = viewCoord(frame.Bottom, zoom);
+    QRegion region;
+    region += lineTo(l, t, l, b);
+    region += lineTo(l, b, r, b);
+    region += lineTo(r, b, r, t);
+    region += lineTo(r, t, l, t);
+    return region;
+}
+
+// Writes the block area of source enlarged by zoom to rows of stride pixels from dst: each source
+// row is enlarged once, then copied down at memcpy speed.
+void enlargeBlock(const Bitmap& source, int zoom, const QRect& area, QRgb* dst, qsizetype stride)
+{
+    const int left = area.left(), right = area.right() + 1;
+    for (int y = area.top(); y <= area.bottom();) {
+        const QRgb* src = source.scanLine(y / zoom);
+        const int rows = std::min((y / zoom + 1) * zoom, area.bottom() + 1) - y;
+        QRgb* first = dst + (y - area.top()) * stride;
+        for (int x = left; x < right;) {
+            const int end = std::min((x / zoom + 1) * zoom, right);
+            std::fill(first + (x - left), first + (end - left), src[x / zoom]);
+            x = end;
+        }
+        for (int r = 1; r < rows; ++r)
+            std::memcpy(first + r * stride, first, size_t(right - left) * sizeof(QRgb));
+        y += rows;
     }
 }
 
@@ -56,18 +111,122 @@ void TImageControl::repaintNow(const TRect& block)
     repaint(QRect(block.Left, block.Top, block.width(), block.height()));
 }
 
+void TImageControl::showMagnified(const Bitmap* source, int zoom, const std::optional<TRect>& frame)
+{
+    source_ = source;
+    zoom_ = std::max(zoom, 1);
+    frame_ = source ? frame : std::nullopt;
+    frameCovered_ = QRegion();
+    if (!source)
+        std::vector<QRgb>().swap(band_);
+    const QSize content = contentRect().size();
+    if (size() != content)
+        resize(content);
+    // Qt paints only the part that is visible in the scroll box.
+    repaint();
+}
+
+void TImageControl::refreshSourceBlock(const TRect& sourceBlock)
+{
+    if (!source_)
+        return;
+    const QRect block = QRect(QPoint(viewCoord(sourceBlock.Left, zoom_), viewCoord(sourceBlock.Top, zoom_)),
+                              QPoint(viewCoord(sourceBlock.Right, zoom_) - 1, viewCoord(sourceBlock.Bottom, zoom_) - 1)) &
+                        contentRect();
+    if (block.isEmpty())
+        return;
+    if (frame_)
+        frameCovered_ += frameRegion(*frame_, zoom_) & block;
+    repaint(block);
+}
+
+QRect TImageControl::contentRect() const
+{
+    if (!source_)
+        return QRect(0, 0, picture_.width(), picture_.height());
+    return QRect(0, 0, viewCoord(source_->width(), zoom_), viewCoord(source_->height(), zoom_));
+}
+
 void TImageControl::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    const QRect exposed = event->rect();
-    const QRect pictureRect(0, 0, picture_.width(), picture_.height());
-    const QRect shown = exposed & pictureRect;
-    if (!shown.isEmpty())
-        painter.drawImage(shown.topLeft(), picture_.sharedImage(), shown);
+    const QRect content = contentRect();
+    const QRegion shown = event->region() & content;
+    if (!source_) {
+        for (const QRect& r : shown)
+            paintPicture(painter, r);
+    } else {
+        if (!paintMagnifiedDirect(painter, shown))
+            for (const QRect& r : shown)
+                paintMagnified(painter, r);
+        if (frame_)
+            paintFrame(painter, shown);
+    }
     // The control may be larger than its picture for a moment while it is being resized.
-    const QRegion rest = QRegion(exposed) - QRegion(pictureRect);
-    for (const QRect& r : rest)
+    for (const QRect& r : event->region() - content)
         painter.fillRect(r, palette().window());
+}
+
+void TImageControl::paintPicture(QPainter& painter, const QRect& area)
+{
+    painter.drawImage(area.topLeft(), picture_.sharedImage(), area);
+}
+
+// Where the painter writes into a plain image with nothing but a shift (the backing store of a
+// screen whose pixels are the view's, or a picture being rendered at the same size), the view is
+// written straight into that image: every exposed pixel once, no copy in between, only within
+// the region the painter may touch.
+bool TImageControl::paintMagnifiedDirect(QPainter& painter, const QRegion& shown)
+{
+    QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
+        engine->paintDevice()->devType() != QInternal::Image)
+        return false;
+    const QImage& image = *static_cast<QImage*>(engine->paintDevice());
+    if ((image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied) ||
+        image.devicePixelRatio() != 1.0)
+        return false;
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() > QTransform::TxTranslate || toDevice.dx() != std::trunc(toDevice.dx()) ||
+        toDevice.dy() != std::trunc(toDevice.dy()))
+        return false;
+    const QPoint offset(int(toDevice.dx()), int(toDevice.dy()));
+    QRegion allowed = engine->systemClip().isEmpty() ? QRegion(image.rect()) : engine->systemClip() & image.rect();
+    if (painter.hasClipping())
+        allowed &= painter.clipRegion().translated(offset);
+    // The very pixels the paint engine writes to: bits() would detach a shared image instead.
+    auto* bits = reinterpret_cast<QRgb*>(const_cast<uchar*>(image.constBits()));
+    const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    for (const QRect& d : shown.translated(offset) & allowed)
+        enlargeBlock(*source_, zoom_, d.translated(-offset), bits + d.top() * stride + d.left(), stride);
+    return true;
+}
+
+// Elsewhere (a device pixel ratio above 1, another kind of device) through a band of one source
+// row's height, which the painter copies or enlarges again without smoothing, so every pixel
+// stays a crisp block.
+void TImageControl::paintMagnified(QPainter& painter, const QRect& area)
+{
+    const int z = zoom_;
+    const int width = area.width();
+    const size_t bandPixels = size_t(width) * size_t(std::min(z, area.height()));
+    if (band_.size() < bandPixels)
+        band_.resize(bandPixels);
+    for (int top = area.top(); top <= area.bottom();) {
+        const int rows = std::min((top / z + 1) * z, area.bottom() + 1) - top;
+        const QRect band(area.left(), top, width, rows);
+        enlargeBlock(*source_, z, band, band_.data(), width);
+        painter.drawImage(band.topLeft(), QImage(reinterpret_cast<const uchar*>(band_.data()), width, rows,
+                                                 qsizetype(width) * qsizetype(sizeof(QRgb)), QImage::Format_RGB32));
+        top += rows;
+    }
+}
+
+void TImageControl::paintFrame(QPainter& painter, const QRegion& exposed)
+{
+    const QColor black = QColor::fromRgb(ColorToQRgb(ClrBlack));
+    for (const QRect& r : (frameRegion(*frame_, zoom_) & exposed) - frameCovered_)
+        painter.fillRect(r, black);
 }
 
 void TImageControl::mousePressEvent(QMouseEvent* event)

@@ -6,8 +6,12 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
+#include <QWindow>
 
 #include "tools/UEditerData.h"
 
@@ -19,6 +23,106 @@ QString ChildwinProbe::panel0() const
 QString ChildwinProbe::panel1() const
 {
     return child.FStatPanel1->text();
+}
+
+Bitmap ChildwinProbe::painted(int devicePixelRatio) const
+{
+    const QSize size = child.FFrontImg->size();
+    if (size.isEmpty())
+        return Bitmap(size.width(), size.height());
+    QImage image(size * devicePixelRatio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(devicePixelRatio);
+    image.fill(Qt::magenta);
+    child.FFrontImg->render(&image);
+    return Bitmap::fromImage(image);
+}
+
+ChildwinProbe::Shown ChildwinProbe::shown() const
+{
+    TImageControl* view = child.FFrontImg;
+    QWidget* top = view->window();
+    const QRect area = view->visibleRegion().boundingRect();
+    if (area.isEmpty())
+        return Shown{area, Bitmap()}; // a grab of no size would take the whole window
+    const QPoint inTop = view->mapTo(top, area.topLeft());
+    const QPixmap grabbed =
+        top->windowHandle()->screen()->grabWindow(top->winId(), inTop.x(), inTop.y(), area.width(), area.height());
+    return Shown{area, Bitmap::fromImage(grabbed.toImage())};
+}
+
+Bitmap ChildwinProbe::reference() const
+{
+    return ReferenceView(child.FChipBmp, child.FZoom,
+                         child.FSelected ? std::optional<TRect>(child.FSelRect) : std::nullopt);
+}
+
+Bitmap ReferenceView(const Bitmap& chip, int zoom, const std::optional<TRect>& selection)
+{
+    Bitmap view(chip.width() * zoom, chip.height() * zoom);
+    for (int y = 0; y < view.height(); ++y)
+        for (int x = 0; x < view.width(); ++x)
+            view.setPixel(x, y, chip.pixel(x / zoom, y / zoom));
+    // Four lines that each stop short of their end draw nothing around an empty block.
+    if (!selection || (selection->Left == selection->Right && selection->Top == selection->Bottom))
+        return view;
+    const int l = selection->Left * zoom, t = selection->Top * zoom;
+    const int r = selection->Right * zoom, b = selection->Bottom * zoom;
+    for (int y = std::min(t, b); y <= std::max(t, b); ++y) {
+        view.setPixel(l, y, ClrBlack);
+        view.setPixel(r, y, ClrBlack);
+    }
+    for (int x = std::min(l, r); x <= std::max(l, r); ++x) {
+        view.setPixel(x, t, ClrBlack);
+        view.setPixel(x, b, ClrBlack);
+    }
+    return view;
+}
+
+QString FirstDifference(const Bitmap& actual, const Bitmap& expected, QPoint at)
+{
+    if (actual.width() > expected.width() - at.x() || actual.height() > expected.height() - at.y())
+        return QStringLiteral("%1x%2 at (%3,%4) does not fit in %5x%6")
+            .arg(actual.width())
+            .arg(actual.height())
+            .arg(at.x())
+            .arg(at.y())
+            .arg(expected.width())
+            .arg(expected.height());
+    for (int y = 0; y < actual.height(); ++y)
+        for (int x = 0; x < actual.width(); ++x)
+            if (actual.pixel(x, y) != expected.pixel(at.x() + x, at.y() + y))
+                return QStringLiteral("view pixel (%1,%2) is %3, expected %4")
+                    .arg(at.x() + x)
+                    .arg(at.y() + y)
+                    .arg(actual.pixel(x, y), 6, 16, QLatin1Char('0'))
+                    .arg(expected.pixel(at.x() + x, at.y() + y), 6, 16, QLatin1Char('0'));
+    return QString();
+}
+
+QString ViewMismatch(const ChildwinProbe& probe)
+{
+    const Bitmap expected = probe.reference();
+    const Bitmap painted = probe.painted();
+    if (painted.width() != expected.width() || painted.height() != expected.height())
+        return QStringLiteral("painted %1x%2, expected %3x%4")
+            .arg(painted.width())
+            .arg(painted.height())
+            .arg(expected.width())
+            .arg(expected.height());
+    QString difference = FirstDifference(painted, expected);
+    if (difference.isEmpty() && probe.front()->isVisible()) {
+        const ChildwinProbe::Shown shown = probe.shown();
+        if (shown.pixels.width() != shown.area.width() || shown.pixels.height() != shown.area.height())
+            return QStringLiteral("the screen holds %1x%2 of the %3x%4 shown")
+                .arg(shown.pixels.width())
+                .arg(shown.pixels.height())
+                .arg(shown.area.width())
+                .arg(shown.area.height());
+        difference = FirstDifference(shown.pixels, expected, shown.area.topLeft());
+        if (!difference.isEmpty())
+            difference.prepend(QStringLiteral("on screen: "));
+    }
+    return difference;
 }
 
 Bitmap NumberedBitmap(int w, int h)

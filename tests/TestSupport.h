@@ -1,7 +1,9 @@
 #pragma once
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 #include "document/Childwin.h"
 
@@ -24,8 +26,19 @@ struct ChildwinProbe {
     Bitmap& back() { return child.FBackBmp; }
     Bitmap& floating() { return child.FFloatBmp; }
     std::vector<TPoint>& linePts() { return child.FLinePts; }
-    const Bitmap& view() const { return child.FFrontImg->picture(); }
     TImageControl* front() const { return child.FFrontImg; }
+    QScrollArea* scrollBox() const { return child.FScrBoxChild; }
+    // The whole view as the control paints it now, at the given device pixel ratio.
+    Bitmap painted(int devicePixelRatio = 1) const;
+    // The part of the view the window shows, read back from the screen without painting anything,
+    // and where that part lies in the view. Only for a shown window.
+    struct Shown {
+        QRect area;
+        Bitmap pixels;
+    };
+    Shown shown() const;
+    // The reference rendering of the whole view for the chip, zoom and selection the window holds now.
+    Bitmap reference() const;
     QString panel0() const;
     QString panel1() const;
 
@@ -39,6 +52,24 @@ struct ChildwinProbe {
 // A picture whose every pixel has a colour of its own, so a shifted or cut copy can be told
 // from the original.
 Bitmap NumberedBitmap(int w, int h);
+
+// The whole view worked out pixel by pixel: every chip pixel a zoom by zoom square, and for a
+// selection the frame, one black pixel wide, through the enlarged corners of the block; its right
+// and bottom sides lie on the first view column and row after the block.
+Bitmap ReferenceView(const Bitmap& chip, int zoom, const std::optional<TRect>& selection);
+
+// Empty when actual equals the block of expected whose top-left corner is at; otherwise where
+// and how they first differ.
+QString FirstDifference(const Bitmap& actual, const Bitmap& expected, QPoint at = QPoint());
+
+// Empty when both what the control paints and what a shown window has on screen are the
+// reference rendering; otherwise the first difference.
+QString ViewMismatch(const ChildwinProbe& probe);
+#define VERIFY_VIEW_SHOWS_CHIP(child)                                                                \
+    do {                                                                                           \
+        const QString mismatch = ViewMismatch(ChildwinProbe(child));                               \
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));                                        \
+    } while (false)
 
 // Puts the shared tool state back to its start values.
 void ResetToolData();

@@ -1,7 +1,11 @@
 // A chip window's life: new and loaded chips, saving, tool changes, the zoomed view and the
 // undo history.
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QtTest>
+
+#include <climits>
 
 #include "TestSupport.h"
 #include "platform/BmpFile.h"
@@ -58,6 +62,7 @@ private slots:
 
     void zoomIsClampedAndShown_data();
     void zoomIsClampedAndShown();
+    void viewIsTheChipStretched_data();
     void viewIsTheChipStretched();
     void cursorPositionTruncatesTowardZero_data();
     void cursorPositionTruncatesTowardZero();
@@ -100,7 +105,7 @@ void ChipDocumentTest::newChipIsWhiteAtZoomOne()
     QCOMPARE(p.panel0(), QStringLiteral("×1"));
     QCOMPARE(p.panel1(), QString());
     QCOMPARE(p.front()->size(), QSize(w, h));
-    QCOMPARE(p.view().width(), w);
+    QCOMPARE(p.painted().width(), w);
     QCOMPARE(p.undoCount(), size_t(1));
     QCOMPARE(p.undoIndex(), 0);
     QVERIFY(!c.CanUndo());
@@ -185,7 +190,7 @@ void ChipDocumentTest::undoAfterOpenShowsTheBlankChip()
     c.Undo();
     QCOMPARE(p.chip().width(), 256);
     QVERIFY(allWhite(p.chip()));
-    QCOMPARE(p.view().width(), 256); // the view follows the chip...
+    QCOMPARE(p.painted().width(), 256); // the view follows the chip...
     QCOMPARE(c.sizeHint(), windowSize); // ...the window does not
     c.Redo();
     QVERIFY(p.chip() == pattern(16, 16));
@@ -252,12 +257,12 @@ void ChipDocumentTest::toolChangeKeepsTheSelectionOnlyForTheMoveTool()
     p.selected() = true;
     p.selRect() = TRect{1, 1, 3, 3};
     c.RenderView();
-    QCOMPARE(p.view().pixel(1, 1), ClrBlack);
+    QCOMPARE(p.painted().pixel(1, 1), ClrBlack);
     ToolData->FFloating = true;
     c.ChangeTool(uint8_t(tool));
     QCOMPARE(ToolData->FTool, uint8_t(tool));
     QCOMPARE(p.selected(), keeps);
-    QCOMPARE(p.view().pixel(1, 1), keeps ? ClrBlack : ClrWhite); // the frame goes with it
+    QCOMPARE(p.painted().pixel(1, 1), keeps ? ClrBlack : ClrWhite); // the frame goes with it
     QVERIFY(!ToolData->FFloating);
 }
 
@@ -303,20 +308,63 @@ void ChipDocumentTest::zoomIsClampedAndShown()
     QCOMPARE(c.sizeHint(), QSize(10, 6)); // the window keeps its size
 }
 
+void ChipDocumentTest::viewIsTheChipStretched_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<QPoint>("scroll");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<TRect>("sel");
+    QTest::addColumn<int>("pixelRatio");
+    const QPoint far(INT_MAX, INT_MAX); // scrolled to the end
+    QTest::newRow("zoom 1") << 1 << QPoint() << false << TRect{} << 1;
+    QTest::newRow("zoom 3, scrolled, inner block") << 3 << QPoint(17, 9) << true << TRect{1, 2, 4, 5} << 1;
+    QTest::newRow("zoom 7, block at the right and bottom edges") << 7 << far << true << TRect{20, 10, 40, 30} << 1;
+    QTest::newRow("zoom 16, whole chip, scrolled to the middle") << 16 << QPoint(301, 207) << true
+                                                                 << TRect{0, 0, 40, 30} << 1;
+    QTest::newRow("zoom 5, one pixel selected") << 5 << QPoint(0, 33) << true << TRect{39, 0, 40, 1} << 1;
+    QTest::newRow("zoom 1, device pixel ratio 2") << 1 << QPoint() << true << TRect{2, 3, 9, 8} << 2;
+    QTest::newRow("zoom 4, device pixel ratio 2") << 4 << QPoint() << true << TRect{30, 20, 40, 30} << 2;
+}
+
+// What the control paints, and what a shown window has on screen after scrolling, is the chip
+// enlarged with the frame on top, pixel for pixel; at a device pixel ratio of 2 every view pixel
+// is a crisp 2 by 2 block.
 void ChipDocumentTest::viewIsTheChipStretched()
 {
+    QFETCH(int, zoom);
+    QFETCH(QPoint, scroll);
+    QFETCH(bool, selected);
+    QFETCH(TRect, sel);
+    QFETCH(int, pixelRatio);
     TMDIChild c;
-    c.NewChip("NONAME1", 5, 4);
+    c.NewChip("NONAME1", 40, 30);
     ChildwinProbe p(c);
-    p.chip().assign(pattern(5, 4));
-    c.setZoom(3);
-    QCOMPARE(p.view().width(), 15);
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 15; ++x)
-            QCOMPARE(p.view().pixel(x, y), p.chip().pixel(x / 3, y / 3));
-    // What is on screen is the view picture itself.
-    const QImage shown = p.front()->grab().toImage();
-    QCOMPARE(QRgbToColor(shown.pixel(14, 11)), p.chip().pixel(4, 3));
+    p.chip().assign(pattern(40, 30));
+    p.selected() = selected;
+    p.selRect() = sel;
+    c.setZoom(zoom);
+    c.resize(170, 130);
+    c.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c));
+    p.scrollBox()->horizontalScrollBar()->setValue(scroll.x());
+    p.scrollBox()->verticalScrollBar()->setValue(scroll.y());
+    QCoreApplication::processEvents(); // what the scroll uncovers is painted
+
+    const Bitmap expected = ReferenceView(p.chip(), zoom, selected ? std::optional<TRect>(sel) : std::nullopt);
+    QCOMPARE(p.front()->size(), QSize(40 * zoom, 30 * zoom));
+    const Bitmap painted = p.painted(pixelRatio);
+    const QString paintedDifference = FirstDifference(painted, ReferenceView(expected, pixelRatio, std::nullopt));
+    QVERIFY2(paintedDifference.isEmpty(), qPrintable(paintedDifference));
+    QCOMPARE(painted.width(), 40 * zoom * pixelRatio);
+
+    const ChildwinProbe::Shown shown = p.shown();
+    QCOMPARE(shown.area.topLeft(), QPoint(p.scrollBox()->horizontalScrollBar()->value(),
+                                          p.scrollBox()->verticalScrollBar()->value()));
+    QVERIFY(!shown.area.isEmpty());
+    QCOMPARE(shown.pixels.width(), shown.area.width());
+    QCOMPARE(shown.pixels.height(), shown.area.height());
+    const QString shownDifference = FirstDifference(shown.pixels, expected, shown.area.topLeft());
+    QVERIFY2(shownDifference.isEmpty(), qPrintable(shownDifference));
 }
 
 void ChipDocumentTest::cursorPositionTruncatesTowardZero_data()
@@ -371,7 +419,7 @@ void ChipDocumentTest::selectionFrameIsAClosedOutline()
         for (int x = 0; x < 8 * zoom; ++x) {
             const bool onVertical = (x == l || x == r) && y >= t && y <= b;
             const bool onHorizontal = (y == t || y == b) && x >= l && x <= r;
-            QCOMPARE(p.view().pixel(x, y), (onVertical || onHorizontal) ? ClrBlack : ClrWhite);
+            QCOMPARE(p.painted().pixel(x, y), (onVertical || onHorizontal) ? ClrBlack : ClrWhite);
         }
 }
 
@@ -424,14 +472,14 @@ void ChipDocumentTest::undoAndRedoWalkTheHistory()
     QVERIFY(!c.CanRedo());
     c.Undo();
     QVERIFY(allWhite(p.chip()));
-    QCOMPARE(p.view().pixel(1, 1), ClrWhite);
+    QCOMPARE(p.painted().pixel(1, 1), ClrWhite);
     QVERIFY(c.CanRedo());
     QVERIFY(!c.CanUndo());
     c.Undo(); // nothing older: no change, no crash
     QCOMPARE(p.undoIndex(), 0);
     c.Redo();
     QCOMPARE(p.chip().pixel(1, 1), ClrBlack);
-    QCOMPARE(p.view().pixel(1, 1), ClrBlack);
+    QCOMPARE(p.painted().pixel(1, 1), ClrBlack);
     c.Redo();
     QCOMPARE(p.undoIndex(), 1);
 }
@@ -478,7 +526,7 @@ void ChipDocumentTest::undoKeepsSelectionZoomAndWindowSize()
     QVERIFY(p.selected());
     QCOMPARE(p.selRect(), (TRect{1, 1, 3, 3}));
     QCOMPARE(c.getZoom(), 2);
-    QCOMPARE(p.view().pixel(2, 2), ClrBlack); // the frame is drawn again
+    QCOMPARE(p.painted().pixel(2, 2), ClrBlack); // the frame is drawn again
     QCOMPARE(c.sizeHint(), QSize(8, 8));
 }
 

@@ -32,6 +32,9 @@ std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom = 1)
     c->PushUndo();
     c->setZoom(zoom);
     c->show();
+    // Exposed, so the views compared with the reference are on screen.
+    if (!QTest::qWaitForWindowExposed(c.get()))
+        qWarning("the chip window was never exposed");
     return c;
 }
 
@@ -165,7 +168,8 @@ void ClipboardTest::pasteStampsTheTopLeftCornerCutToTheChip()
     QCOMPARE(p.undoCount(), snapshots);
     // The view shows the pasted picture at once.
     if (w > 0 && h > 0)
-        QCOMPARE(p.view().pixel(3, 3), p.chip().pixel(1, 1));
+        QCOMPARE(p.painted().pixel(3, 3), p.chip().pixel(1, 1));
+    VERIFY_VIEW_SHOWS_CHIP(*c);
 }
 
 void ClipboardTest::dragAfterPasteUncoversTheChipAsItWas()
