@@ -122,8 +122,12 @@ void TImageControl::showMagnified(const Bitmap* source, int zoom, const std::opt
     const QSize content = contentRect().size();
     if (size() != content)
         resize(content);
-    // Qt paints only the part that is visible in the scroll box.
-    repaint();
+    // Qt paints only the part that is visible in the scroll box. Going back to the retained
+    // picture (as a window does when it closes) is not worth painting at once.
+    if (source)
+        repaint();
+    else
+        update();
 }
 
 void TImageControl::refreshSourceBlock(const TRect& sourceBlock)
