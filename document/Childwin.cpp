@@ -30,6 +30,16 @@ QLabel* makeStatusPanel(QStatusBar* bar)
     return panel;
 }
 
+// A panel whose size may still change makes the status bar lay itself out and repaint whole at
+// every new text, which costs a pen motion several times what its painting does. Once the bar has
+// placed the panel it keeps that size, so it is fixed where it is and a new text repaints the
+// panel alone.
+void keepPanelSize(QLabel* panel)
+{
+    if (panel->isVisible() && panel->minimumHeight() != panel->height())
+        panel->setFixedHeight(panel->height());
+}
+
 } // namespace
 
 TMDIChild* TMDIChild::s_toolStateOwner = nullptr;
@@ -239,6 +249,7 @@ void TMDIChild::ShowCursorPos(int X, int Y)
 {
     const int zoom = std::max(FZoom, 1); // 0 until the window is given its chip
     const int x = X / zoom, y = Y / zoom;
+    keepPanelSize(FStatPanel1);
     if (0 <= x && x < FChipBmp.width() && 0 <= y && y < FChipBmp.height())
         FStatPanel1->setText(QStringLiteral("(%1,%2)").arg(x).arg(y));
     else
