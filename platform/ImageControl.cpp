@@ -53,18 +53,17 @@ QRegion frameRegion(const TRect& frame, int zoom)
 // row is enlarged once, then copied down at memcpy speed.
 void enlargeBlock(const Bitmap& source, int zoom, const QRect& area, QRgb* dst, qsizetype stride)
 {
-    const int left = area.left(), right = area.right() + 1;
+    const int width = area.width();
     for (int y = area.top(); y <= area.bottom();) {
-        const QRgb* src = source.scanLine(y / zoom);
+        const QRgb* src = source.scanLine(y / zoom) + area.left() / zoom;
         const int rows = std::min((y / zoom + 1) * zoom, area.bottom() + 1) - y;
         QRgb* first = dst + (y - area.top()) * stride;
-        for (int x = left; x < right;) {
-            const int end = std::min((x / zoom + 1) * zoom, right);
-            std::fill(first + (x - left), first + (end - left), src[x / zoom]);
-            x = end;
-        }
+        // The first run may start inside a source pixel; the others are whole until the last.
+        for (int x = 0, run = std::min(zoom - area.left() % zoom, width); x < width;
+             x += run, run = std::min(zoom, width - x))
+            std::fill_n(first + x, run, *src++);
         for (int r = 1; r < rows; ++r)
-            std::memcpy(first + r * stride, first, size_t(right - left) * sizeof(QRgb));
+            std::memcpy(first + r * stride, first, size_t(width) * sizeof(QRgb));
         y += rows;
     }
 }
