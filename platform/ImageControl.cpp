@@ -4,8 +4,8 @@
 #include <QPaintEngine>
 #include <QPainter>
 #include <algorithm>
-#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
