@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -49,19 +50,55 @@ QRegion frameRegion(const TRect& frame, int zoom)
     return region;
 }
 
+// Writes count source pixels, each repeated zoom times. For the zooms a chip window uses the run is
+// a constant, which the compiler writes with a few wide stores instead of a loop per pixel.
+template <int Z>
+void repeatPixels(QRgb* d, const QRgb* s, int count)
+{
+    for (int i = 0; i < count; ++i, d += Z)
+        std::fill_n(d, Z, s[i]);
+}
+
+using RepeatPixels = void (*)(QRgb*, const QRgb*, int);
+constexpr RepeatPixels kRepeatPixels[] = {
+    repeatPixels<1>,  repeatPixels<2>,  repeatPixels<3>,  repeatPixels<4>,  repeatPixels<5>,  repeatPixels<6>,
+    repeatPixels<7>,  repeatPixels<8>,  repeatPixels<9>,  repeatPixels<10>, repeatPixels<11>, repeatPixels<12>,
+    repeatPixels<13>, repeatPixels<14>, repeatPixels<15>, repeatPixels<16>,
+};
+
+void repeatPixels(int zoom, QRgb* d, const QRgb* s, int count)
+{
+    if (zoom <= int(std::size(kRepeatPixels))) {
+        kRepeatPixels[zoom - 1](d, s, count);
+        return;
+    }
+    for (int i = 0; i < count; ++i, d += zoom)
+        std::fill_n(d, zoom, s[i]);
+}
+
+// One row of the view from width pixels on: the first run may start inside a source pixel and
+// the last may stop inside one.
+void enlargeRow(QRgb* d, const QRgb* s, int zoom, int firstRun, int width)
+{
+    std::fill_n(d, firstRun, *s++);
+    const int whole = (width - firstRun) / zoom;
+    repeatPixels(zoom, d + firstRun, s, whole);
+    const int done = firstRun + whole * zoom;
+    if (done < width)
+        std::fill_n(d + done, width - done, s[whole]);
+}
+
 // Writes the block area of source enlarged by zoom to rows of stride pixels from dst: each source
 // row is enlarged once, then copied down at memcpy speed.
 void enlargeBlock(const Bitmap& source, int zoom, const QRect& area, QRgb* dst, qsizetype stride)
 {
     const int width = area.width();
+    const int firstRun = std::min(zoom - area.left() % zoom, width);
     for (int y = area.top(); y <= area.bottom();) {
         const QRgb* src = source.scanLine(y / zoom) + area.left() / zoom;
         const int rows = std::min((y / zoom + 1) * zoom, area.bottom() + 1) - y;
         QRgb* first = dst + (y - area.top()) * stride;
-        // The first run may start inside a source pixel; the others are whole until the last.
-        for (int x = 0, run = std::min(zoom - area.left() % zoom, width); x < width;
-             x += run, run = std::min(zoom, width - x))
-            std::fill_n(first + x, run, *src++);
+        enlargeRow(first, src, zoom, firstRun, width);
         for (int r = 1; r < rows; ++r)
             std::memcpy(first + r * stride, first, size_t(width) * sizeof(QRgb));
         y += rows;
