@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "X11Windows.h"
 #include "platform/BmpFile.h"
 
 namespace {
@@ -38,16 +39,6 @@ bool activateWindow(const QString& id)
         QTest::qWait(100);
     }
     return false;
-}
-
-// The id of a window whose title matches, once it exists and is shown.
-QString waitForWindow(const QString& titlePattern)
-{
-    bool ok = false;
-    const QString ids = run({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                             QStringLiteral("--name"), titlePattern},
-                            &ok);
-    return ok ? ids.split(u'\n').value(0) : QString();
 }
 
 // The white square a new chip shows in the frame's workspace, found on the screen.
@@ -124,15 +115,16 @@ void TestShellSession::makePaintSaveQuit()
     marlo.start(qEnvironmentVariable("MARLO_BINARY"), {});
     QVERIFY(marlo.waitForStarted());
 
-    const QString main = waitForWindow(QStringLiteral("^Marlo$"));
+    const auto waitForWindow = [this](const QString& title) { return WaitForProcessWindow(marlo.processId(), title); };
+    const QString main = waitForWindow(QStringLiteral("Marlo"));
     QVERIFY(!main.isEmpty());
     // The tool box and the opacity window come up with the frame.
-    QVERIFY(!waitForWindow(QStringLiteral("^ToolDlg$")).isEmpty());
+    QVERIFY(!waitForWindow(QStringLiteral("ToolDlg")).isEmpty());
     QVERIFY(activateWindow(main));
 
     // A new chip of the proposed 32 by 32: Ctrl+N, then Tab to OK past the height entry.
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("ctrl+n")}));
-    const QString newDialog = waitForWindow(QStringLiteral("^新規作成$"));
+    const QString newDialog = waitForWindow(QStringLiteral("新規作成"));
     QVERIFY(!newDialog.isEmpty());
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("Tab"),
                  QStringLiteral("Tab"), QStringLiteral("space")}));
@@ -164,7 +156,7 @@ void TestShellSession::makePaintSaveQuit()
     // Save As from the File menu, a name without extension typed into the dialog.
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"), QStringLiteral("alt+f"),
                  QStringLiteral("a")}));
-    const QString saveDialog = waitForWindow(QStringLiteral("^名前を付けて保存$"));
+    const QString saveDialog = waitForWindow(QStringLiteral("名前を付けて保存"));
     QVERIFY(!saveDialog.isEmpty());
     QTest::qWait(200);
     QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("stroke")}));
