@@ -72,6 +72,17 @@ void DestroyMarloWindows()
     destroy(MainForm);
 }
 
+bool InstallQtTranslation()
+{
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 int RunMarlo(int argc, char* argv[])
 {
     // Loop editing moves the pointer, which a Wayland client may not do: run on XWayland
@@ -87,11 +98,7 @@ int RunMarlo(int argc, char* argv[])
     for (int size : {16, 32, 48, 64})
         icon.addFile(QStringLiteral(":/icons/marlo-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
-    // The program speaks Japanese whatever the locale, and so should Qt's own dialogs.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    InstallQtTranslation();
 
     CreateMarloWindows();
     MainForm->show();
