@@ -12,7 +12,6 @@
 // Every button acts alike; of the modifiers only Alt and Ctrl count, and only at a pen press.
 void TMDIChild::FFrontImgMouseDown(TMouseButton, TShiftState Shift, int X, int Y)
 {
-    claimToolState();
     switch (ToolData->FTool) {
     case ToolPen:
         FDragging = true;
@@ -38,6 +37,8 @@ void TMDIChild::FFrontImgMouseDown(TMouseButton, TShiftState Shift, int X, int Y
     default:
         break;
     }
+    // After the press: BeginMove asks whether this window held the floating pictures before.
+    claimToolState();
 }
 
 // Motion runs its operation with or without a button held; each operation checks FDragging.

@@ -74,6 +74,7 @@ private:
     // them back if it is closed with the operation unfinished.
     void claimToolState();
     void releaseToolState();
+    bool holdsToolState() const { return s_toolStateOwner == this; }
     static TMDIChild* s_toolStateOwner;
 
     // Pen strokes and loop mode.
