@@ -64,8 +64,8 @@ include(CPack)
 
 if(MARLO_TESTS)
   # Builds a Release copy of its own: a package made from the sanitizer build would depend on
-  # the sanitizer runtimes.
+  # the sanitizer runtimes. One compiler at a time leaves the other core to the test running beside.
   add_test(NAME package_deb
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_deb.sh ${CMAKE_CURRENT_BINARY_DIR}/package ${PROJECT_VERSION})
-  set_tests_properties(package_deb PROPERTIES TIMEOUT 1200)
+  set_tests_properties(package_deb PROPERTIES TIMEOUT 1200 ENVIRONMENT CMAKE_BUILD_PARALLEL_LEVEL=1)
 endif()

@@ -28,8 +28,9 @@ appstreamcli validate --no-net "$root"/resources/*.metainfo.xml
 stage="$build/compose"
 rm -rf "$stage" && mkdir -p "$stage" && dpkg-deb -x "$deb" "$stage/tree"
 appstreamcli compose --no-net --no-color --result-root="$stage/out" --origin=marlo "$stage/tree" >/dev/null
-if ! zgrep -q "<id>io.github.marlo_editor.marlo</id>" "$stage"/out/usr/share/swcatalog/xml/marlo.xml.gz; then
-  echo "appstreamcli compose found no Marlo component in the package" >&2
+catalog=$(zcat "$stage"/out/usr/share/swcatalog/xml/marlo.xml.gz 2>/dev/null || true)
+if [[ "$catalog" != *"<id>io.github.marlo_editor.marlo</id>"* || "$catalog" != *'<icon type="cached"'* ]]; then
+  echo "appstreamcli compose found no Marlo component with an icon in the package" >&2
   exit 1
 fi
 # Errors fail the script; the warnings left are explained in the README.
