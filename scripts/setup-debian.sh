@@ -7,7 +7,8 @@
 # CMake, Ninja, a C++20 compiler and Qt 6 are found.
 set -euo pipefail
 
-# One package a line: Debian name, Fedora name, openSUSE name.
+# One package a line: Debian name, Fedora name, openSUSE name ("-": only Debian needs it, to build
+# and check the Debian package).
 build_packages="
 cmake                  cmake                        cmake
 ninja-build            ninja-build                  ninja
@@ -30,13 +31,18 @@ xdotool                xdotool                      xdotool
 xclip                  xclip                        xclip
 imagemagick            ImageMagick                  ImageMagick
 python3-pil            python3-pillow               python3-Pillow
+dpkg-dev               -                            -
+lintian                -                            -
+appstream              appstream                    AppStream
+appstream-compose      appstream-compose            appstream-compose
+desktop-file-utils     desktop-file-utils           desktop-file-utils
 "
 
 packages="$build_packages"
 [ "${1:-build}" = test ] && packages+="$test_packages"
 
 # The names in one column (1 Debian, 2 Fedora, 3 openSUSE).
-names() { awk -v c="$1" 'NF { print $c }' <<<"$packages"; }
+names() { awk -v c="$1" 'NF && $c != "-" { print $c }' <<<"$packages"; }
 
 install_with_apt() {
   local missing=()

@@ -92,8 +92,8 @@ int RunMarlo(int argc, char* argv[])
 
     TApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
-    // Lets the desktop match the windows to the installed marlo.desktop entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("marlo"));
+    // Lets the desktop match the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.marlo_editor.marlo"));
     QIcon icon;
     for (int size : {16, 32, 48, 64})
         icon.addFile(QStringLiteral(":/icons/marlo-%1.png").arg(size), QSize(size, size));
