@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <exception>
 
@@ -99,6 +101,13 @@ int RunMarlo(int argc, char* argv[])
         icon.addFile(QStringLiteral(":/icons/marlo-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
     InstallQtTranslation();
+
+    // Nothing is kept between runs but the files the user saves. Qt's own file dialog records its
+    // folder and layout in the user's settings; this run's settings live in a folder that goes
+    // away with the run.
+    const QTemporaryDir settingsOfThisRun;
+    if (settingsOfThisRun.isValid())
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsOfThisRun.path());
 
     CreateMarloWindows();
     MainForm->show();

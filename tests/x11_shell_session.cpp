@@ -1,6 +1,7 @@
 // A whole session with the built program, driven as a user drives it: real keys and pointer
 // through the X server. Make a chip, paint a stroke, save it through the dialog, quit; then
 // read the file back.
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
@@ -108,6 +109,10 @@ void TestShellSession::makePaintSaveQuit()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"), QStringLiteral("0"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // Nothing may be kept between runs but the saved picture: no settings file either.
+    const QString config = dir.filePath(QStringLiteral("config"));
+    QVERIFY(QDir().mkpath(config));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     marlo.setProcessEnvironment(env);
     // The save dialog starts in the working folder, so a bare name lands in the test's folder.
     marlo.setWorkingDirectory(dir.path());
@@ -190,6 +195,7 @@ void TestShellSession::makePaintSaveQuit()
     QVERIFY(marlo.waitForFinished(15000));
     QCOMPARE(marlo.exitStatus(), QProcess::NormalExit);
     QCOMPARE(marlo.exitCode(), 0);
+    QCOMPARE(QDir(config).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
 }
 
 QTEST_MAIN(TestShellSession)
