@@ -186,6 +186,9 @@ void TMDIChild::BeginStroke(int X, int Y)
     FBackBmp.assign(FChipBmp);
     FDragging = true;
     ToolData->FBusy = true;
+    // A loop stroke may carry the pointer over; Xwayland does that only under a hidden cursor.
+    if (ToolData->FLoop)
+        FFrontImg->hidePointerUntilRelease();
 }
 
 void TMDIChild::PenMove(int X, int Y)
@@ -193,6 +196,11 @@ void TMDIChild::PenMove(int X, int Y)
     // The echo of our own pointer warp.
     if (FSkipMouseMove) {
         FSkipMouseMove = false;
+        // No echo but a motion from elsewhere: the platform refused the warp (a Wayland session
+        // does). The stroke goes on from where the pointer really is, instead of painting across
+        // the chip from where it was sent.
+        if (TPoint{X, Y} != FToPt)
+            FToPt = TPoint{X, Y};
         return;
     }
     FFromPt = FToPt;
