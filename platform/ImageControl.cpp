@@ -17,11 +17,24 @@ TMouseButton buttonOf(Qt::MouseButton b)
     }
 }
 
-// On a scaled screen positions are fractional: the pointer on the last device pixel of a
-// magnified pixel lies in it, and rounding would move it on to the next one.
-QPoint posOf(const QMouseEvent* e)
+QPoint floorOf(QPointF p)
 {
-    return QPoint(int(std::floor(e->position().x())), int(std::floor(e->position().y())));
+    return QPoint(int(std::floor(p.x())), int(std::floor(p.y())));
+}
+
+// The view pixel under the pointer. On a scaled screen positions are fractional, and the pointer on
+// the last device pixel of a magnified pixel lies in it: rounding would move it on to the next one.
+// Qt hands a widget its position rounded from its window's, so the fraction survives only in the
+// window's position. An event made by hand may carry no window position of its own; its own
+// position is then taken as it is.
+QPoint posOf(const QMouseEvent* e, const QWidget* control)
+{
+    const QWidget* native = control->nativeParentWidget() ? control->nativeParentWidget() : control->window();
+    const QPointF local = e->scenePosition() - QPointF(control->mapTo(native, QPoint(0, 0)));
+    const QPointF rounding = local - e->position();
+    if (std::abs(rounding.x()) <= 0.5 && std::abs(rounding.y()) <= 0.5)
+        return floorOf(local);
+    return floorOf(e->position());
 }
 
 constexpr int kMarkArm = 6; // the mark's arms reach this far from the pointer
@@ -174,23 +187,24 @@ bool TImageControl::eventFilter(QObject* watched, QEvent* event)
 
 void TImageControl::mousePressEvent(QMouseEvent* event)
 {
-    movePointerMark(posOf(event));
+    const QPoint at = posOf(event, this);
+    movePointerMark(at);
     if (OnMouseDown)
-        OnMouseDown(buttonOf(event->button()), ShiftStateOf(event->modifiers(), event->buttons()), posOf(event).x(),
-                    posOf(event).y());
+        OnMouseDown(buttonOf(event->button()), ShiftStateOf(event->modifiers(), event->buttons()), at.x(), at.y());
 }
 
 void TImageControl::mouseMoveEvent(QMouseEvent* event)
 {
-    movePointerMark(posOf(event));
+    const QPoint at = posOf(event, this);
+    movePointerMark(at);
     if (OnMouseMove)
-        OnMouseMove(ShiftStateOf(event->modifiers(), event->buttons()), posOf(event).x(), posOf(event).y());
+        OnMouseMove(ShiftStateOf(event->modifiers(), event->buttons()), at.x(), at.y());
 }
 
 void TImageControl::mouseReleaseEvent(QMouseEvent* event)
 {
+    const QPoint at = posOf(event, this);
     if (OnMouseUp)
-        OnMouseUp(buttonOf(event->button()), ShiftStateOf(event->modifiers(), event->buttons()), posOf(event).x(),
-                  posOf(event).y());
+        OnMouseUp(buttonOf(event->button()), ShiftStateOf(event->modifiers(), event->buttons()), at.x(), at.y());
     restorePointer();
 }

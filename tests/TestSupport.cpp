@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -42,6 +43,16 @@ QString SharedPath(const QString& relative)
         return QString();
     const QString path = QDir(root).filePath(relative);
     return QFileInfo::exists(path) ? QDir::cleanPath(path) : QString();
+}
+
+bool Xdotool(const QStringList& args, QString* output)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    const bool ok = p.waitForFinished(15000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (output)
+        *output = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    return ok;
 }
 
 struct MessageBoxCatcher::Impl {

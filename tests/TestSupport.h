@@ -46,6 +46,9 @@ void ResetToolData();
 // Path of a file under the shared folder beside the project, or empty when it is absent.
 QString SharedPath(const QString& relative);
 
+// Runs xdotool with the arguments; true when it ran and succeeded. Its output goes to output.
+bool Xdotool(const QStringList& args, QString* output = nullptr);
+
 // Answers every modal message box that opens while it lives: records its title and text and
 // presses its button, so tests can drive code that asks the user.
 class MessageBoxCatcher {
