@@ -4,9 +4,9 @@
 #   scripts/setup-debian.sh test    that, plus what the test suite uses
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins qt6-wayland libgl-dev libxcb1-dev
                 libbenchmark-dev fonts-noto-cjk)
-test_packages=(xvfb xauth x11-utils openbox xdotool xclip imagemagick python3-pil)
+test_packages=(xvfb xauth x11-utils openbox xdotool xclip imagemagick python3-pil weston xwayland)
 
 wanted=("${build_packages[@]}")
 [ "${1:-build}" = test ] && wanted+=("${test_packages[@]}")

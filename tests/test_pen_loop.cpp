@@ -172,6 +172,10 @@ void TestPenLoop::refusedWarpNeverPaintsAcrossTheJump_data()
                                  << "(2,5) (2,6) (2,7)";
     QTest::newRow("top edge") << QList<QPoint>{{20, 20}, {20, -3}, {20, -6}, {20, 12}} << QPoint(20, 61)
                               << "(2,0) (2,1) (2,2)";
+    // A motion on its way before the warp, then the warp's echo: the stroke goes on from the echo.
+    QTest::newRow("echo after a motion from before the warp")
+        << QList<QPoint>{{40, 20}, {70, 20}, {72, 20}, {6, 20}, {20, 20}} << QPoint(6, 20)
+        << "(0,2) (1,2) (5,2) (6,2) (7,2)";
     // The motion after the refused warp happens to come back inside at once.
     QTest::newRow("straight back in") << QList<QPoint>{{40, 20}, {70, 20}, {30, 28}, {20, 28}} << QPoint(6, 20)
                                       << "(5,2) (6,2) (7,2) (3,3)";
