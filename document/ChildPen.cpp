@@ -188,7 +188,7 @@ void TMDIChild::BeginStroke(int X, int Y)
     FDragging = true;
     ToolData->FBusy = true;
     // A loop stroke may carry the pointer over; Xwayland does that only under a hidden cursor.
-    if (ToolData->FLoop)
+    if (ToolData->FLoop && PointerCanMove())
         FFrontImg->hidePointerUntilRelease();
 }
 

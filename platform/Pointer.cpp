@@ -46,14 +46,20 @@ class TSystemPointer : public TPointerLayer {
 public:
     void MovePointer(QWidget* control, TPoint clientPoint) override
     {
-        // A Wayland client may not move the pointer; Qt would only print a warning for each try.
-        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        // Qt would only print a warning for each try.
+        if (!CanMovePointer())
             return;
 #if MARLO_HAVE_XCB
         if (warpInWindowPixels(control, clientPoint))
             return;
 #endif
         QCursor::setPos(control->mapToGlobal(QPoint(clientPoint.X, clientPoint.Y)));
+    }
+
+    // A Wayland client may not move the pointer.
+    bool CanMovePointer() const override
+    {
+        return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     }
 };
 
@@ -70,4 +76,9 @@ void SetPointerLayer(TPointerLayer* layer)
 void SetPointerPos(QWidget* control, TPoint clientPoint)
 {
     currentLayer->MovePointer(control, clientPoint);
+}
+
+bool PointerCanMove()
+{
+    return currentLayer->CanMovePointer();
 }
