@@ -81,8 +81,9 @@ QPoint pointerOn(const QString& display)
     return at;
 }
 
-// Waits until a good part of the screen differs from before: a window has come up.
-bool waitForNewWindow(const QImage& before, int timeout)
+// Waits until a good part of the screen differs from before: a window has come up. Every 16th
+// pixel is compared, so minimum is in sixteenths of the window's area.
+bool waitForNewWindow(const QImage& before, int timeout, int minimum = 1000)
 {
     return QTest::qWaitFor(
         [&] {
@@ -91,7 +92,7 @@ bool waitForNewWindow(const QImage& before, int timeout)
             for (int y = 0; y < now.height(); y += 4)
                 for (int x = 0; x < now.width(); x += 4)
                     changed += now.pixel(x, y) != before.pixel(x, y);
-            return changed > 1000;
+            return changed > minimum;
         },
         timeout);
 }
@@ -433,9 +434,14 @@ QString X11WaylandSessions::save()
 {
     for (const QFileInfo& old : QDir(dir.path()).entryInfoList({QStringLiteral("*.bmp")}, QDir::Files))
         QFile::remove(old.filePath());
-    const QImage before = GrabScreen();
-    pressKeys({QStringLiteral("alt+f"), QStringLiteral("a")});
-    if (!waitForNewWindow(before, 15000))
+    bool shown = false;
+    for (int attempt = 0; attempt < 3 && !shown; ++attempt) {
+        const QImage before = GrabScreen();
+        pressKeys({QStringLiteral("Escape"), QStringLiteral("alt+f"), QStringLiteral("a")});
+        // Larger than the File menu that opens on the way.
+        shown = waitForNewWindow(before, 5000 * (attempt + 1), 8000);
+    }
+    if (!shown)
         return QString();
     QTest::qWait(kFocusPause);
     pressKeys({QStringLiteral("s"), QStringLiteral("t"), QStringLiteral("r"), QStringLiteral("o"), QStringLiteral("k"),
