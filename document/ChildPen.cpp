@@ -185,8 +185,12 @@ void TMDIChild::BeginStroke(int X, int Y)
     FFromPt = TPoint{X, Y};
     FToPt = TPoint{X, Y};
     FBackBmp.assign(FChipBmp);
+    FLateEchoPt.reset();
     FDragging = true;
     ToolData->FBusy = true;
+    // A loop stroke may carry the pointer over; Xwayland does that only under a hidden cursor.
+    if (ToolData->FLoop && PointerCanMove())
+        FFrontImg->hidePointerUntilRelease();
 }
 
 void TMDIChild::PenMove(int X, int Y)
@@ -194,6 +198,19 @@ void TMDIChild::PenMove(int X, int Y)
     // The echo of our own pointer warp.
     if (FSkipMouseMove) {
         FSkipMouseMove = false;
+        // Not the echo but a motion from elsewhere: the platform refused the warp (a Wayland
+        // session does), or the motion was on its way before the warp. The stroke goes on from
+        // where the pointer really is instead of painting across the chip; should the echo still
+        // come, the stroke moves on with it to where the pointer was sent.
+        if (TPoint{X, Y} != FToPt) {
+            FLateEchoPt = FToPt;
+            FToPt = TPoint{X, Y};
+        }
+        return;
+    }
+    if (FLateEchoPt && *FLateEchoPt == TPoint{X, Y}) {
+        FLateEchoPt.reset();
+        FToPt = TPoint{X, Y};
         return;
     }
     FFromPt = FToPt;
@@ -213,6 +230,7 @@ void TMDIChild::PenMove(int X, int Y)
     if (FToPt != to) {
         // Raised before the pointer moves: the warp's own motion event may arrive at once.
         FSkipMouseMove = true;
+        FLateEchoPt.reset();
         SetPointerPos(FFrontImg, FToPt);
     }
 }

@@ -132,6 +132,7 @@ void TMDIChild::resetPointerState()
     FToPt = TPoint{0, 0};
     FDragging = false;
     FSkipMouseMove = false;
+    FLateEchoPt.reset();
     FSelected = false;
     FScrollDrag = false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/Bitmap.h"
@@ -114,6 +115,8 @@ private:
     int32_t FUndoIndex = 0;
     std::vector<std::unique_ptr<TChildUndoData>> FUndoList;
     bool FSkipMouseMove = false;
+    // Where a warp sent the pointer when a motion from elsewhere came instead of its echo.
+    std::optional<TPoint> FLateEchoPt;
     TPoint FFromPt;
     TPoint FToPt;
     bool FDragging = false;

@@ -18,11 +18,12 @@ qt6-base-dev           qt6-qtbase-devel             qt6-base-devel
 qt6-qpa-plugins        qt6-qtbase-gui               qt6-gui
 qt6-translations-l10n  qt6-qttranslations           qt6-translations
 libgl-dev              mesa-libGL-devel             Mesa-libGL-devel
+qt6-wayland            qt6-qtwayland                qt6-wayland
+libxcb1-dev            libxcb-devel                 libxcb-devel
 fonts-noto-cjk         google-noto-sans-cjk-fonts   noto-sans-cjk-fonts
 "
 test_packages="
 libbenchmark-dev       google-benchmark-devel       benchmark-devel
-libxcb1-dev            libxcb-devel                 libxcb-devel
 xvfb                   xorg-x11-server-Xvfb         xorg-x11-server-Xvfb
 xauth                  xorg-x11-xauth               xauth
 x11-utils              xprop                        xprop
@@ -31,6 +32,8 @@ xdotool                xdotool                      xdotool
 xclip                  xclip                        xclip
 imagemagick            ImageMagick                  ImageMagick
 python3-pil            python3-pillow               python3-Pillow
+weston                 weston                       weston
+xwayland               xorg-x11-server-Xwayland     xwayland
 dpkg-dev               -                            -
 lintian                -                            -
 appstream              appstream                    AppStream

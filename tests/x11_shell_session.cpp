@@ -5,10 +5,10 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestSupport.h"
 #include "X11Windows.h"
 #include "platform/BmpFile.h"
 
@@ -40,35 +40,6 @@ bool activateWindow(const QString& id)
         QTest::qWait(100);
     }
     return false;
-}
-
-// The white square a new chip shows in the frame's workspace, found on the screen.
-QRect findWhiteBlock(const QImage& screen, int w, int h)
-{
-    const QRgb white = qRgb(255, 255, 255);
-    auto isWhite = [&](int x, int y) {
-        return x >= 0 && y >= 0 && x < screen.width() && y < screen.height() && (screen.pixel(x, y) | 0xFF000000u) == white;
-    };
-    for (int y = 0; y + h <= screen.height(); ++y) {
-        for (int x = 0; x + w <= screen.width(); ++x) {
-            if (!isWhite(x, y) || isWhite(x - 1, y) || isWhite(x, y - 1))
-                continue;
-            if (!isWhite(x + w - 1, y + h - 1) || isWhite(x + w, y) || isWhite(x, y + h))
-                continue;
-            bool all = true;
-            for (int yy = y; all && yy < y + h; ++yy)
-                for (int xx = x; all && xx < x + w; ++xx)
-                    all = isWhite(xx, yy);
-            if (all)
-                return QRect(x, y, w, h);
-        }
-    }
-    return QRect();
-}
-
-QImage grabScreen()
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace
@@ -139,7 +110,7 @@ void TestShellSession::makePaintSaveQuit()
     clock.start();
     while (view.isNull() && clock.elapsed() < 15000) {
         QTest::qWait(100);
-        view = findWhiteBlock(grabScreen(), 32, 32);
+        view = FindWhiteBlock(GrabScreen(), 32, 32);
     }
     QVERIFY2(!view.isNull(), "the new chip's view did not appear");
 
