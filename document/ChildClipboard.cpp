@@ -16,14 +16,12 @@ void TMDIChild::CopyToClipboard()
             ClipboardSetBitmap(FChipBmp);
         return;
     }
-    // The selection is cut to the chip: after an undo to a smaller chip it may reach past it,
-    // and the clipboard must get chip pixels, not the white of a fresh bitmap.
-    const TRect block{std::max(FSelRect.Left, 0), std::max(FSelRect.Top, 0),
-                      std::min(FSelRect.Right, FChipBmp.width()), std::min(FSelRect.Bottom, FChipBmp.height())};
-    if (block.width() <= 0 || block.height() <= 0)
+    if (FSelRect.width() <= 0 || FSelRect.height() <= 0)
         return;
-    Bitmap picture(block.width(), block.height());
-    picture.copyRect(0, 0, FChipBmp, block);
+    // The picture has the selection's size; where the selection reaches past the chip (after an
+    // undo to a smaller chip) it stays white.
+    Bitmap picture(FSelRect.width(), FSelRect.height());
+    picture.copyRect(0, 0, FChipBmp, FSelRect);
     ClipboardSetBitmap(picture);
 }
 

@@ -66,8 +66,9 @@ void TMDIChild::BeginMove(int X, int Y)
     FDragging = true;
     FFromPt = TPoint{X, Y};
     FToPt = TPoint{X, Y};
-    // After a paste the pasted picture is already floating over its own base.
-    if (!ToolData->FFloating) {
+    // After a paste the pasted picture is already floating over its own base. Floating pictures
+    // held by another window are that window's; stamping them here would paste its picture.
+    if (!ToolData->FFloating || !holdsToolState()) {
         ToolData->FFloating = true;
         FBackBmp.assign(FChipBmp);
         FFloatBmp.assign(FChipBmp);
@@ -158,7 +159,7 @@ void TMDIChild::KeepDragAcrossZoom(int OldZoom)
     if (OldZoom < 1 || OldZoom == FZoom)
         return;
     const bool movePending = ToolData->FTool == ToolMove && ToolData->FBusy && ToolData->FFloating &&
-                             s_toolStateOwner == this;
+                             holdsToolState();
     const bool scrolling = ToolData->FTool == ToolPen && FScrollDrag && FDragging && ToolData->FBusy;
     if (movePending || scrolling) {
         const int64_t dx = dragOffset(FFromPt.X, FToPt.X, OldZoom);
@@ -168,12 +169,9 @@ void TMDIChild::KeepDragAcrossZoom(int OldZoom)
     } else if (ToolData->FTool == ToolMask && FDragging) {
         FFromPt.X = saturate(int64_t(FFromPt.X / OldZoom) * FZoom);
         FFromPt.Y = saturate(int64_t(FFromPt.Y / OldZoom) * FZoom);
-    } else if (ToolData->FTool == ToolPen && FDragging) {
-        // A stroke's next segment starts at the last point; keep it on the chip pixel it was on,
-        // or a zoom key pressed mid-stroke would draw a stray line from elsewhere.
-        FToPt.X = saturate(int64_t(FToPt.X / OldZoom) * FZoom);
-        FToPt.Y = saturate(int64_t(FToPt.Y / OldZoom) * FZoom);
     }
+    // A pen stroke keeps its view points: its next segment starts from the pixel now under the
+    // pointer, not from the one that was under it before the zoom.
 }
 
 // A paste that was not dragged yet floats over the chip as it was before the paste. Once an undo
@@ -181,6 +179,6 @@ void TMDIChild::KeepDragAcrossZoom(int OldZoom)
 // and silently revert the undo; the next move takes fresh copies of the chip instead.
 void TMDIChild::ForgetFloatingPaste()
 {
-    if (s_toolStateOwner == this && !ToolData->FBusy)
+    if (holdsToolState() && !ToolData->FBusy)
         ToolData->FFloating = false;
 }

@@ -12,7 +12,6 @@
 // Every button acts alike; of the modifiers only Alt and Ctrl count, and only at a pen press.
 void TMDIChild::FFrontImgMouseDown(TMouseButton, TShiftState Shift, int X, int Y)
 {
-    claimToolState();
     switch (ToolData->FTool) {
     case ToolPen:
         FDragging = true;
@@ -38,6 +37,8 @@ void TMDIChild::FFrontImgMouseDown(TMouseButton, TShiftState Shift, int X, int Y
     default:
         break;
     }
+    // After the press: BeginMove asks whether this window held the floating pictures before.
+    claimToolState();
 }
 
 // Motion runs its operation with or without a button held; each operation checks FDragging.
@@ -183,8 +184,12 @@ void TMDIChild::BeginStroke(int X, int Y)
     FFromPt = TPoint{X, Y};
     FToPt = TPoint{X, Y};
     FBackBmp.assign(FChipBmp);
+    FLateEchoPt.reset();
     FDragging = true;
     ToolData->FBusy = true;
+    // A loop stroke may carry the pointer over; Xwayland does that only under a hidden cursor.
+    if (ToolData->FLoop && PointerCanMove())
+        FFrontImg->hidePointerUntilRelease();
 }
 
 void TMDIChild::PenMove(int X, int Y)
@@ -192,6 +197,19 @@ void TMDIChild::PenMove(int X, int Y)
     // The echo of our own pointer warp.
     if (FSkipMouseMove) {
         FSkipMouseMove = false;
+        // Not the echo but a motion from elsewhere: the platform refused the warp (a Wayland
+        // session does), or the motion was on its way before the warp. The stroke goes on from
+        // where the pointer really is instead of painting across the chip; should the echo still
+        // come, the stroke moves on with it to where the pointer was sent.
+        if (TPoint{X, Y} != FToPt) {
+            FLateEchoPt = FToPt;
+            FToPt = TPoint{X, Y};
+        }
+        return;
+    }
+    if (FLateEchoPt && *FLateEchoPt == TPoint{X, Y}) {
+        FLateEchoPt.reset();
+        FToPt = TPoint{X, Y};
         return;
     }
     FFromPt = FToPt;
@@ -211,6 +229,7 @@ void TMDIChild::PenMove(int X, int Y)
     if (FToPt != to) {
         // Raised before the pointer moves: the warp's own motion event may arrive at once.
         FSkipMouseMove = true;
+        FLateEchoPt.reset();
         SetPointerPos(FFrontImg, FToPt);
     }
 }

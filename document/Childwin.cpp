@@ -143,6 +143,7 @@ void TMDIChild::resetPointerState()
     FToPt = TPoint{0, 0};
     FDragging = false;
     FSkipMouseMove = false;
+    FLateEchoPt.reset();
     FSelected = false;
     FScrollDrag = false;
 }
@@ -215,15 +216,14 @@ void TMDIChild::ConfirmTool()
         FSelected = false; // the frame stays until the next redraw
 }
 
+// A paste that was never dragged stays floating in this window; a move press in another window
+// starts afresh from that window's chip (BeginMove), so coming back here can still drag it.
 void TMDIChild::FormDeactivate()
 {
-    if (ToolData->FTool != ToolMove)
-        return;
-    if (ToolData->FBusy)
+    if (ToolData->FTool == ToolMove && ToolData->FBusy) {
         CommitMove();
-    // A paste that was never dragged leaves FFloating set with this window's pictures; the next
-    // move in another window must take fresh copies of its own chip, not drag these.
-    ToolData->FFloating = false;
+        ToolData->FFloating = false;
+    }
 }
 
 // ---- Zoomed view and status line ----

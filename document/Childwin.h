@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/Bitmap.h"
@@ -74,6 +75,7 @@ private:
     // them back if it is closed with the operation unfinished.
     void claimToolState();
     void releaseToolState();
+    bool holdsToolState() const { return s_toolStateOwner == this; }
     static TMDIChild* s_toolStateOwner;
 
     // Pen strokes and loop mode.
@@ -113,6 +115,8 @@ private:
     int32_t FUndoIndex = 0;
     std::vector<std::unique_ptr<TChildUndoData>> FUndoList;
     bool FSkipMouseMove = false;
+    // Where a warp sent the pointer when a motion from elsewhere came instead of its echo.
+    std::optional<TPoint> FLateEchoPt;
     TPoint FFromPt;
     TPoint FToPt;
     bool FDragging = false;

@@ -7,6 +7,8 @@
 
 #include "platform/Bitmap.h"
 
+class QPainter;
+
 // Modifier keys and held buttons of a pointer event, as the handlers of an image control see them.
 enum TShiftFlag : unsigned {
     ssShift = 1u << 0,
@@ -32,6 +34,7 @@ class TImageControl : public QWidget {
     Q_OBJECT
 public:
     explicit TImageControl(QWidget* parent = nullptr);
+    ~TImageControl() override;
 
     Bitmap& picture() { return picture_; }
     const Bitmap& picture() const { return picture_; }
@@ -52,6 +55,13 @@ public:
     // The block of source pixels was changed: repaint it now from the source alone. The frame is
     // not drawn again over it, just as a stretched copy of the block would cover it.
     void refreshSourceBlock(const TRect& sourceBlock);
+    // Until the button is released, hides the window system's cursor over the control and draws a
+    // mark of the control's own where the pointer is. Xwayland moves the pointer for a client only
+    // while that client's cursor is hidden. The cursor comes back by itself whenever the release
+    // may never arrive: the control is hidden, a modal box or a popup opens, the window is
+    // deactivated or blocked, or motion arrives with no button held.
+    void hidePointerUntilRelease();
+    bool pointerHidden() const { return pointerHidden_; }
 
     std::function<void(TMouseButton, TShiftState, int X, int Y)> OnMouseDown;
     std::function<void(TShiftState, int X, int Y)> OnMouseMove;
@@ -64,6 +74,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QRect contentRect() const;
@@ -71,6 +83,10 @@ private:
     bool paintMagnifiedDirect(QPainter& painter, const QRegion& shown);
     void paintMagnified(QPainter& painter, const QRect& area);
     void paintFrame(QPainter& painter, const QRegion& exposed);
+    // Drawn last, over whatever the control shows.
+    void paintPointerMark(QPainter& painter);
+    void movePointerMark(QPoint at);
+    void restorePointer();
 
     Bitmap picture_;
     const Bitmap* source_ = nullptr;
@@ -81,6 +97,8 @@ private:
     // One source row enlarged, repeated zoom times: the only pixels a magnified paint keeps, and
     // only where it cannot write into the backing store itself.
     std::vector<QRgb> band_;
+    QPoint pointerAt_; // where the last pointer event put the pointer, in view pixels
+    bool pointerHidden_ = false;
 };
 
 TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons);

@@ -1,23 +1,101 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Marlo needs, only those that are missing.
+# Installs what Marlo needs, only what is missing.
 #   scripts/setup-debian.sh build   what building and running the editor needs
 #   scripts/setup-debian.sh test    that, plus what the test suite uses
+# On Debian and its derivatives the packages are installed with apt (with sudo when not root).
+# Elsewhere the script names the packages (Debian, Fedora and openSUSE names) and carries on when
+# CMake, Ninja, a C++20 compiler and Qt 6 are found.
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
-                libbenchmark-dev fonts-noto-cjk)
-test_packages=(xvfb xauth x11-utils openbox xdotool xclip imagemagick python3-pil)
+# One package a line: Debian name, Fedora name, openSUSE name ("-": only Debian needs it, to build
+# and check the Debian package).
+build_packages="
+cmake                  cmake                        cmake
+ninja-build            ninja-build                  ninja
+g++                    gcc-c++                      gcc-c++
+pkg-config             pkgconf-pkg-config           pkg-config
+qt6-base-dev           qt6-qtbase-devel             qt6-base-devel
+qt6-qpa-plugins        qt6-qtbase-gui               qt6-gui
+qt6-translations-l10n  qt6-qttranslations           qt6-translations
+libgl-dev              mesa-libGL-devel             Mesa-libGL-devel
+qt6-wayland            qt6-qtwayland                qt6-wayland
+libxcb1-dev            libxcb-devel                 libxcb-devel
+fonts-noto-cjk         google-noto-sans-cjk-fonts   noto-sans-cjk-fonts
+"
+test_packages="
+libbenchmark-dev       google-benchmark-devel       benchmark-devel
+xvfb                   xorg-x11-server-Xvfb         xorg-x11-server-Xvfb
+xauth                  xorg-x11-xauth               xauth
+x11-utils              xprop                        xprop
+openbox                openbox                      openbox
+xdotool                xdotool                      xdotool
+xclip                  xclip                        xclip
+imagemagick            ImageMagick                  ImageMagick
+python3-pil            python3-pillow               python3-Pillow
+weston                 weston                       weston
+xwayland               xorg-x11-server-Xwayland     xwayland
+dpkg-dev               -                            -
+lintian                -                            -
+appstream              appstream                    AppStream
+appstream-compose      appstream-compose            appstream-compose
+desktop-file-utils     desktop-file-utils           desktop-file-utils
+"
 
-wanted=("${build_packages[@]}")
-[ "${1:-build}" = test ] && wanted+=("${test_packages[@]}")
+packages="$build_packages"
+[ "${1:-build}" = test ] && packages+="$test_packages"
 
-missing=()
-for p in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The names in one column (1 Debian, 2 Fedora, 3 openSUSE).
+names() { awk -v c="$1" 'NF && $c != "-" { print $c }' <<<"$packages"; }
 
-if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-echo "Installing: ${missing[*]}"
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+install_with_apt() {
+  local missing=()
+  for p in $(names 1); do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "Needs root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    sudo=(sudo)
+  fi
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# A throw-away CMake project that needs exactly what Marlo's build needs.
+build_tools_found() {
+  command -v cmake >/dev/null || { echo "CMake is missing" >&2; return 1; }
+  command -v ninja >/dev/null || command -v ninja-build >/dev/null || { echo "Ninja is missing" >&2; return 1; }
+  local probe status=0
+  probe=$(mktemp -d)
+  cat >"$probe/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(probe LANGUAGES CXX)
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+find_package(Qt6 REQUIRED COMPONENTS Widgets)
+add_executable(probe probe.cpp)
+target_link_libraries(probe PRIVATE Qt6::Widgets)
+CMAKE
+  printf '#include <QApplication>\n#include <span>\nint main() { std::span<int> s; return int(s.size()); }\n' >"$probe/probe.cpp"
+  if ! cmake -S "$probe" -B "$probe/build" -G Ninja >"$probe/log" 2>&1 || ! cmake --build "$probe/build" >>"$probe/log" 2>&1; then
+    echo "CMake 3.25, Ninja, a C++20 compiler and Qt 6 Widgets are needed; the check said:" >&2
+    tail -n 15 "$probe/log" >&2
+    status=1
+  fi
+  rm -rf "$probe"
+  return $status
+}
+
+if command -v apt-get >/dev/null && command -v dpkg-query >/dev/null; then
+  install_with_apt
+  exit 0
+fi
+
+echo "This is not a Debian system, so nothing is installed. Marlo needs these packages:"
+printf '  Debian/Ubuntu: %s\n' "$(names 1 | xargs)"
+printf '  Fedora:        %s\n' "$(names 2 | xargs)"
+printf '  openSUSE:      %s\n' "$(names 3 | xargs)"
+build_tools_found
+echo "CMake, Ninja, a C++20 compiler and Qt 6 are here; going on."

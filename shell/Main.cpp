@@ -67,6 +67,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 {
     initCommandIcons();
     setWindowTitle(QStringLiteral("Marlo"));
+    // The tool bar's buttons show their tooltips while a tool window is the active one, too.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     resize(572, 438);
     FMdiArea = new QMdiArea(this);
     FMdiArea->setBackground(palette().brush(QPalette::Dark));

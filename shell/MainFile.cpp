@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -84,6 +85,19 @@ bool execFileDialog(QFileDialog* dialog)
     return accepted;
 }
 
+// Closing a chip discards its pixels without a question, so no key closes it: Qt's system menu
+// gives its Close item Ctrl+W and Ctrl+F4, which the item keeps only as a menu entry.
+void removeCloseShortcut(QMdiSubWindow* window)
+{
+    QMenu* menu = window->systemMenu();
+    if (!menu)
+        return;
+    const QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    for (QAction* action : menu->actions())
+        if (std::any_of(closeKeys.begin(), closeKeys.end(), [action](const QKeySequence& k) { return action->shortcuts().contains(k); }))
+            action->setShortcuts({});
+}
+
 } // namespace
 
 void TMainForm::createFileDialogs()
@@ -101,6 +115,7 @@ void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool B
     auto* child = new TMDIChild;
     QMdiSubWindow* window = FMdiArea->addSubWindow(child);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    removeCloseShortcut(window);
     child->NewChip(Caption, Width, Height);
     if (!Blank)
         child->LoadFromFile(Caption);

@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <exception>
 
@@ -72,6 +74,17 @@ void DestroyMarloWindows()
     destroy(MainForm);
 }
 
+bool InstallQtTranslation()
+{
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
 int RunMarlo(int argc, char* argv[])
 {
     // Loop editing moves the pointer, which a Wayland client may not do: run on XWayland
@@ -81,17 +94,20 @@ int RunMarlo(int argc, char* argv[])
 
     TApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
-    // Lets the desktop match the windows to the installed marlo.desktop entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("marlo"));
+    // Lets the desktop match the windows to the installed desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.marlo_editor.marlo"));
     QIcon icon;
     for (int size : {16, 32, 48, 64})
         icon.addFile(QStringLiteral(":/icons/marlo-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
-    // The program speaks Japanese whatever the locale, and so should Qt's own dialogs.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    InstallQtTranslation();
+
+    // Nothing is kept between runs but the files the user saves. Qt's own file dialog records its
+    // folder and layout in the user's settings; this run's settings live in a folder that goes
+    // away with the run.
+    const QTemporaryDir settingsOfThisRun;
+    if (settingsOfThisRun.isValid())
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsOfThisRun.path());
 
     CreateMarloWindows();
     MainForm->show();

@@ -15,5 +15,9 @@ void CreateMarloWindows();
 // Destroys them in the reverse order, chip windows with the main window.
 void DestroyMarloWindows();
 
+// Qt's own dialogs, menus and buttons speak Japanese like the rest of the program, whatever the
+// locale. False when Qt's Japanese translation is not installed.
+bool InstallQtTranslation();
+
 // Starts the program: application, windows, event loop.
 int RunMarlo(int argc, char* argv[]);

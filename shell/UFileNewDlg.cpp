@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "platform/DialogKeys.h"
 #include "tools/UIntEdit.h"
 
 TFileNewDlg* FileNewDlg = nullptr;
@@ -83,11 +84,8 @@ void TFileNewDlg::FBtnOkClick()
 void TFileNewDlg::keyPressEvent(QKeyEvent* event)
 {
     // Esc does nothing here; only Cancel and the close box cancel.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!HandleDialogKey(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 void TFileNewDlg::showEvent(QShowEvent* event)

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/ImageControl.h"
+#include "platform/ScreenPlacement.h"
 
 TTailViewWin* TailViewWin = nullptr;
 
@@ -75,6 +76,7 @@ TTailViewWin::TTailViewWin(QWidget* parent) : QWidget(parent)
 
     resize(535, 389);
     move(396, 316);
+    KeepInsideScreenWhenShown(this);
 }
 
 int TTailViewWin::ZoomFactor() const

@@ -4,9 +4,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProcess>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStatusBar>
@@ -146,6 +148,44 @@ QString SharedPath(const QString& relative)
         return QString();
     const QString path = QDir(root).filePath(relative);
     return QFileInfo::exists(path) ? QDir::cleanPath(path) : QString();
+}
+
+QImage GrabScreen()
+{
+    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QRect FindWhiteBlock(const QImage& screen, int w, int h)
+{
+    const QRgb white = qRgb(255, 255, 255);
+    auto isWhite = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < screen.width() && y < screen.height() && (screen.pixel(x, y) | 0xFF000000u) == white;
+    };
+    for (int y = 0; y + h <= screen.height(); ++y) {
+        for (int x = 0; x + w <= screen.width(); ++x) {
+            if (!isWhite(x, y) || isWhite(x - 1, y) || isWhite(x, y - 1))
+                continue;
+            if (!isWhite(x + w - 1, y + h - 1) || isWhite(x + w, y) || isWhite(x, y + h))
+                continue;
+            bool all = true;
+            for (int yy = y; all && yy < y + h; ++yy)
+                for (int xx = x; all && xx < x + w; ++xx)
+                    all = isWhite(xx, yy);
+            if (all)
+                return QRect(x, y, w, h);
+        }
+    }
+    return QRect();
+}
+
+bool Xdotool(const QStringList& args, QString* output)
+{
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    const bool ok = p.waitForFinished(15000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (output)
+        *output = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    return ok;
 }
 
 struct MessageBoxCatcher::Impl {

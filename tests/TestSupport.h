@@ -1,4 +1,5 @@
 #pragma once
+#include <QImage>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -76,6 +77,14 @@ void ResetToolData();
 
 // Path of a file under the shared folder beside the project, or empty when it is absent.
 QString SharedPath(const QString& relative);
+
+// The whole screen as the X server shows it.
+QImage GrabScreen();
+// A white block of exactly w by h pixels on the screen (such as a new chip's view), or a null rect.
+QRect FindWhiteBlock(const QImage& screen, int w, int h);
+
+// Runs xdotool with the arguments; true when it ran and succeeded. Its output goes to output.
+bool Xdotool(const QStringList& args, QString* output = nullptr);
 
 // Answers every modal message box that opens while it lives: records its title and text and
 // presses its button, so tests can drive code that asks the user.

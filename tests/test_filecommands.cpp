@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -82,7 +83,8 @@ private slots:
     void newDialogStartsAt32();
     void newDialogValidates_data();
     void newDialogValidates();
-    void newDialogEnterEscAndClose();
+    void newDialogKeys_data();
+    void newDialogKeys();
     void openMakesChipFromFile_data();
     void openMakesChipFromFile();
     void openDialog();
@@ -92,6 +94,8 @@ private slots:
     void saveAsUnwritableFolder();
     void saveDialogProposesLastName();
     void closeDestroysWithoutQuestion();
+    void noKeyClosesAChip();
+    void qtsOwnTextsAreJapanese();
 
 private:
     QTemporaryDir dir;
@@ -282,27 +286,50 @@ void TestFileCommands::newDialogValidates()
     QCOMPARE(captions(), QStringList{});
 }
 
-void TestFileCommands::newDialogEnterEscAndClose()
+void TestFileCommands::newDialogKeys_data()
 {
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<QStringList>("chips");
+    QTest::newRow("the close box cancels") << "close" << QStringList{};
+    QTest::newRow("Return presses the focused OK") << "ok" << QStringList{QStringLiteral("NONAME1")};
+    QTest::newRow("keypad Enter presses the focused Cancel") << "cancel" << QStringList{};
+}
+
+// Return in an entry only validates it and Escape does nothing; on a focused button Return or
+// Enter presses that button, although neither is the default.
+void TestFileCommands::newDialogKeys()
+{
+    QFETCH(QString, ending);
+    QFETCH(QStringList, chips);
     bool openAfterKeys = false;
     int widthAfterEnter = -1;
     ModalAnswer answer([&](QWidget*) {
         TIntEdit* w = FileNewDlg->FIntEditWidth;
         w->setFocus();
         w->setText(QStringLiteral("48"));
-        QTest::keyClick(w, Qt::Key_Return); // validates the entry only
+        QTest::keyClick(w, Qt::Key_Return);
         widthAfterEnter = w->Value();
-        QTest::keyClick(w, Qt::Key_Escape); // does nothing
-        QTest::keyClick(FileNewDlg->FBtnOk, Qt::Key_Return);
+        QTest::keyClick(w, Qt::Key_Escape);
         openAfterKeys = FileNewDlg->isVisible();
-        FileNewDlg->close(); // the close box counts as Cancel
+        if (ending == "close") {
+            FileNewDlg->close();
+            return;
+        }
+        QPushButton* button = ending == "ok" ? FileNewDlg->FBtnOk : FileNewDlg->FBtnCancel;
+        button->setFocus();
+        if (ending == "ok")
+            QTest::keyClick(button, Qt::Key_Return);
+        else
+            QTest::keyClick(button, Qt::Key_Enter, Qt::KeypadModifier);
     });
     MainForm->ActFileNew->trigger();
     QVERIFY(answer.answered());
     QVERIFY(openAfterKeys);
     QCOMPARE(widthAfterEnter, 48);
-    QCOMPARE(FileNewDlg->result(), int(QDialog::Rejected));
-    QCOMPARE(captions(), QStringList{});
+    QVERIFY(!FileNewDlg->FBtnOk->isDefault() && !FileNewDlg->FBtnCancel->isDefault());
+    QCOMPARE(captions(), chips);
+    if (!chips.isEmpty())
+        QCOMPARE(ChildwinProbe(*MainForm->ActiveChip()).chip().width(), 48);
 }
 
 void TestFileCommands::openMakesChipFromFile_data()
@@ -561,6 +588,42 @@ void TestFileCommands::closeDestroysWithoutQuestion()
     QVERIFY(!watch);
     QCOMPARE(catcher.boxes().size(), 0);
     QVERIFY(!MainForm->ActFileClose->isEnabled());
+}
+
+// Closing discards the chip without a question, so no key may close it; the system menu keeps
+// its Close item.
+void TestFileCommands::noKeyClosesAChip()
+{
+    TMDIChild* chip = newChip(QStringLiteral("NONAME1"));
+    QMdiSubWindow* window = windowOf(chip);
+    activate(MainForm);
+    for (const QKeySequence& keys : QKeySequence::keyBindings(QKeySequence::Close)) {
+        QTest::keySequence(chip, keys);
+        QTest::keySequence(window, keys);
+    }
+    runIdle();
+    QCOMPARE(captions(), QStringList{QStringLiteral("NONAME1")});
+    QVERIFY(window->systemMenu()->actions().size() > 1);
+    window->systemMenu()->actions().constLast()->trigger();
+    runIdle();
+    QCOMPARE(captions(), QStringList{});
+}
+
+// Qt's own dialogs and menus speak the program's language whatever the locale.
+void TestFileCommands::qtsOwnTextsAreJapanese()
+{
+    QVERIFY2(InstallQtTranslation(), "Qt's Japanese translation (qt6-translations-l10n) is not installed");
+    QStringList buttons;
+    ModalAnswer answer([&](QWidget* modal) {
+        for (const QPushButton* b : modal->findChildren<QPushButton*>())
+            buttons << b->text();
+        static_cast<QDialog*>(modal)->reject();
+    });
+    MainForm->ActFileOpen->trigger();
+    QVERIFY(answer.answered());
+    QVERIFY2(buttons.contains(QStringLiteral("キャンセル")), qPrintable(buttons.join(u',')));
+    TMDIChild* chip = newChip(QStringLiteral("NONAME1"));
+    QCOMPARE(windowOf(chip)->systemMenu()->actions().constLast()->text(), QStringLiteral("閉じる(&C)"));
 }
 
 QTEST_MAIN(TestFileCommands)

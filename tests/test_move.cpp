@@ -107,7 +107,8 @@ private slots:
     void nothingCommitsWhileTheButtonIsHeld();
     void deactivationCommitsAndTheNextMoveStartsFresh();
     void aCommitLandsInTheWindowThatHoldsTheMove();
-    void pasteLeftFloatingInAnotherWindowIsNotDragged();
+    void pasteLeftFloatingStaysWithItsWindow_data();
+    void pasteLeftFloatingStaysWithItsWindow();
     void closingAWindowFreesTheToolState_data();
     void closingAWindowFreesTheToolState();
     void zoomChangeKeepsTheMoveWhereItIsShown_data();
@@ -480,29 +481,45 @@ void MoveTest::aCommitLandsInTheWindowThatHoldsTheMove()
     QCOMPARE(pb.undoCount(), snapshotsB);
 }
 
-// A paste that was never dragged leaves its pictures floating; once its window is no longer the
-// current one, a move in another window must take that window's own chip.
-void MoveTest::pasteLeftFloatingInAnotherWindowIsNotDragged()
+void MoveTest::pasteLeftFloatingStaysWithItsWindow_data()
 {
+    QTest::addColumn<bool>("backToThePaste");
+    QTest::newRow("a move in the other window takes that window's chip") << false;
+    QTest::newRow("back in its window the paste lifts off") << true;
+}
+
+// A paste that was never dragged floats in its own window until it is moved there or dropped;
+// making another window current does not drop it, and that window's moves never stamp it.
+void MoveTest::pasteLeftFloatingStaysWithItsWindow()
+{
+    QFETCH(bool, backToThePaste);
     auto a = makeChip(16, 16, 1);
     auto b = makeChip(16, 16, 1);
     ChildwinProbe pa(*a), pb(*b);
     pb.chip().fill(RGBColor(1, 2, 3));
-    const Bitmap beforeB = pb.chip();
-    QImage red(6, 6, QImage::Format_RGB32);
+    const Bitmap beforeA = pa.chip(), beforeB = pb.chip();
+    QImage red(8, 8, QImage::Format_RGB32);
     red.fill(QColor(255, 0, 0));
     QGuiApplication::clipboard()->setImage(red);
     a->PasteFromClipboard();
-    QVERIFY(ToolData->FFloating);
     QCOMPARE(ToolData->FTool, ToolMove);
     const size_t snapshotsA = pa.undoCount();
-    a->FormDeactivate();
-    QVERIFY(!ToolData->FFloating);
+    a->FormDeactivate(); // b becomes the current window
     QCOMPARE(pa.undoCount(), snapshotsA);
 
-    drag(*b, QPoint(2, 2), QPoint(3, 2));
-    QCOMPARE(pb.chip(), moved(beforeB, 1, 0, false));
-    b->ConfirmTool();
+    if (!backToThePaste) {
+        drag(*b, QPoint(2, 2), QPoint(3, 2));
+        QCOMPARE(pb.chip(), moved(beforeB, 1, 0, false));
+        b->ConfirmTool();
+        return;
+    }
+    b->FormDeactivate();
+    drag(*a, QPoint(2, 2), QPoint(5, 2));
+    Bitmap expected = beforeA;
+    expected.fillRect(TRect{3, 0, 11, 8}, RGBColor(255, 0, 0));
+    QCOMPARE(pa.chip(), expected);
+    a->ConfirmTool();
+    QCOMPARE(pa.undoCount(), snapshotsA + 1);
 }
 
 void MoveTest::closingAWindowFreesTheToolState_data()

@@ -15,6 +15,8 @@ private slots:
     void onlyThePenShowsThePointer_data();
     void onlyThePenShowsThePointer();
     void scrollModeOutlastsTheRelease();
+    void fractionalPositionsRoundDown_data();
+    void fractionalPositionsRoundDown();
 };
 
 void TestPenDispatch::press_data()
@@ -128,6 +130,35 @@ void TestPenDispatch::scrollModeOutlastsTheRelease()
     release(*c, QPoint(9, 5));
     QCOMPARE(probe.panel1(), QStringLiteral("(4,2)"));
     QCOMPARE(text(paintedPixels(probe.chip())), QStringLiteral("(2,2) (3,2)"));
+}
+
+void TestPenDispatch::fractionalPositionsRoundDown_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<QPointF>("at");
+    QTest::addColumn<QPoint>("view");
+    QTest::addColumn<QString>("panel");
+
+    // A scaled screen reports the last device pixel of view pixel 7 at 2x as 7.5, at 1.5x as 7.67.
+    QTest::newRow("2x, last device pixel of a chip pixel") << 8 << QPointF(7.5, 15.5) << QPoint(7, 15) << "(0,1)";
+    QTest::newRow("1.5x") << 4 << QPointF(19.6667, 7.6667) << QPoint(19, 7) << "(4,1)";
+    QTest::newRow("1.25x") << 1 << QPointF(5.8, 0.2) << QPoint(5, 0) << "(5,0)";
+    QTest::newRow("left of the view") << 8 << QPointF(-0.25, 2.0) << QPoint(-1, 2) << "(0,0)";
+}
+
+// View coordinates are the floor of the event's position: rounding would give the next pixel.
+void TestPenDispatch::fractionalPositionsRoundDown()
+{
+    QFETCH(int, zoom);
+    QFETCH(QPointF, at);
+    QFETCH(QPoint, view);
+    QFETCH(QString, panel);
+
+    auto c = makeChip(8, 8, zoom);
+    ChildwinProbe probe(*c);
+    sendMouse(*c, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+    QCOMPARE(probe.toPt(), (TPoint{view.x(), view.y()}));
+    QCOMPARE(probe.panel1(), panel);
 }
 
 QTEST_MAIN(TestPenDispatch)

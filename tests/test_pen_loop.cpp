@@ -2,6 +2,9 @@
 // pointer continue, and the swallowed echo of the pointer warp. The offscreen platform reports no
 // motion for a warp, so the echo is sent here by hand; the real one is checked under X.
 #include <QCursor>
+#include <QMenu>
+#include <QMessageBox>
+#include <optional>
 
 #include "PenTestHelpers.h"
 
@@ -16,6 +19,10 @@ private slots:
     void wrap();
     void warpEchoIsSwallowed();
     void loopCopiesBlendOnce();
+    void refusedWarpNeverPaintsAcrossTheJump_data();
+    void refusedWarpNeverPaintsAcrossTheJump();
+    void cursorComesBack_data();
+    void cursorComesBack();
 };
 
 void TestPenLoop::wrap_data()
@@ -148,6 +155,122 @@ void TestPenLoop::loopCopiesBlendOnce()
     QCOMPARE(probe.chip().pixel(0, 0), RGBColor(254, 126, 126));
     QCOMPARE(probe.chip().pixel(1, 0), RGBColor(254, 126, 126));
     QCOMPARE(probe.chip().pixel(0, 1), ClrWhite);
+}
+
+void TestPenLoop::refusedWarpNeverPaintsAcrossTheJump_data()
+{
+    QTest::addColumn<QList<QPoint>>("path"); // the press, then the motions as they arrive
+    QTest::addColumn<QPoint>("sentTo");      // where the stroke asked for the pointer
+    QTest::addColumn<QString>("pixels");
+
+    // Chip 8 by 8 at zoom 8. After the crossing the pointer is still beyond the edge: the next
+    // motion is swallowed and the stroke goes on from it, so coming back paints only from there.
+    QTest::newRow("right edge") << QList<QPoint>{{40, 20}, {70, 20}, {72, 20}, {50, 20}} << QPoint(6, 20)
+                                << "(5,2) (6,2) (7,2)";
+    QTest::newRow("left edge") << QList<QPoint>{{20, 20}, {-3, 20}, {-6, 20}, {12, 20}} << QPoint(61, 20)
+                               << "(0,2) (1,2) (2,2)";
+    QTest::newRow("bottom edge") << QList<QPoint>{{20, 40}, {20, 70}, {20, 72}, {20, 50}} << QPoint(20, 6)
+                                 << "(2,5) (2,6) (2,7)";
+    QTest::newRow("top edge") << QList<QPoint>{{20, 20}, {20, -3}, {20, -6}, {20, 12}} << QPoint(20, 61)
+                              << "(2,0) (2,1) (2,2)";
+    // A motion on its way before the warp, then the warp's echo: the stroke goes on from the echo.
+    QTest::newRow("echo after a motion from before the warp")
+        << QList<QPoint>{{40, 20}, {70, 20}, {72, 20}, {6, 20}, {20, 20}} << QPoint(6, 20)
+        << "(0,2) (1,2) (5,2) (6,2) (7,2)";
+    // The motion after the refused warp happens to come back inside at once.
+    QTest::newRow("straight back in") << QList<QPoint>{{40, 20}, {70, 20}, {30, 28}, {20, 28}} << QPoint(6, 20)
+                                      << "(5,2) (6,2) (7,2) (3,3)";
+}
+
+void TestPenLoop::refusedWarpNeverPaintsAcrossTheJump()
+{
+    QFETCH(QList<QPoint>, path);
+    QFETCH(QPoint, sentTo);
+    QFETCH(QString, pixels);
+
+    RefusingPointer pointer;
+    ToolData->FLoop = true;
+    auto c = makeChip(8, 8, 8);
+    ChildwinProbe probe(*c);
+    press(*c, path.first());
+    for (qsizetype i = 1; i < path.size(); ++i)
+        motion(*c, path[i]);
+    release(*c, path.last());
+
+    QCOMPARE(pointer.asked.size(), size_t(1));
+    QCOMPARE(pointer.asked.front(), (TPoint{sentTo.x(), sentTo.y()}));
+    QCOMPARE(text(paintedPixels(probe.chip())), pixels);
+}
+
+void TestPenLoop::cursorComesBack_data()
+{
+    QTest::addColumn<bool>("loop");
+    QTest::addColumn<bool>("pointerMoves"); // false: a platform that never moves the pointer
+    QTest::addColumn<QString>("ending");
+
+    QTest::newRow("release") << true << true << "release";
+    QTest::newRow("loop off: never hidden") << false << true << "release";
+    QTest::newRow("pointer never carried: never hidden") << true << false << "release";
+    QTest::newRow("window closed mid-stroke") << true << true << "close";
+    QTest::newRow("modal box mid-stroke") << true << true << "modal";
+    QTest::newRow("popup takes the pointer") << true << true << "popup";
+    QTest::newRow("window deactivated") << true << true << "deactivate";
+    QTest::newRow("release lost: motion without a button") << true << true << "lost release";
+}
+
+// A loop stroke hides the cursor and shows a mark of the view's own, where the platform can carry
+// the pointer over; whatever ends the stroke, the cursor comes back and the mark goes.
+void TestPenLoop::cursorComesBack()
+{
+    QFETCH(bool, loop);
+    QFETCH(bool, pointerMoves);
+    QFETCH(QString, ending);
+
+    std::optional<RefusingPointer> refusing;
+    if (!pointerMoves)
+        refusing.emplace();
+    ToolData->FLoop = loop;
+    auto c = makeChip(8, 8, 8);
+    TImageControl* view = c->frontImage();
+    c->show();
+    c->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(c.get()));
+    const auto markShown = [&c, view] {
+        return !(Bitmap::fromImage(view->grab().toImage()) == ChildwinProbe(*c).reference());
+    };
+
+    press(*c, QPoint(20, 20));
+    motion(*c, QPoint(30, 28));
+    QCOMPARE(view->cursor().shape() == Qt::BlankCursor, loop && pointerMoves);
+    QCOMPARE(markShown(), loop && pointerMoves);
+
+    if (ending == QLatin1String("release")) {
+        release(*c, QPoint(30, 28));
+    } else if (ending == QLatin1String("close")) {
+        c->close();
+    } else if (ending == QLatin1String("modal")) {
+        MessageBoxCatcher boxes;
+        QMessageBox::information(c.get(), QStringLiteral("t"), QStringLiteral("t"));
+        QCOMPARE(boxes.boxes().size(), 1);
+    } else if (ending == QLatin1String("popup")) {
+        QMenu menu;
+        menu.addAction(QStringLiteral("a"));
+        menu.popup(view->mapToGlobal(QPoint(30, 28)));
+        QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        menu.close();
+    } else if (ending == QLatin1String("deactivate")) {
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+    } else {
+        motion(*c, QPoint(31, 28), Qt::NoButton);
+    }
+    QVERIFY(!view->pointerHidden());
+    QVERIFY(view->cursor().shape() != Qt::BlankCursor);
+    if (view->isVisible())
+        QTRY_VERIFY(!markShown());
+    heldButtons() = Qt::NoButton;
 }
 
 QTEST_MAIN(TestPenLoop)

@@ -35,7 +35,7 @@ private slots:
 
     void pressAndRelease_data();
     void pressAndRelease();
-    void strokeContinuesFromItsPixelAcrossAZoomChange();
+    void strokeContinuesUnderThePointerAcrossAZoomChange();
     void pickColor_data();
     void pickColor();
 };
@@ -489,18 +489,19 @@ void TestPenStroke::pressAndRelease()
     QVERIFY(probe.chip() == before);
 }
 
-void TestPenStroke::strokeContinuesFromItsPixelAcrossAZoomChange()
+// The pointer stays where it is on the view while the zoom changes under it; the next segment
+// starts from the pixel now under it, never from the pixel that was under it before.
+void TestPenStroke::strokeContinuesUnderThePointerAcrossAZoomChange()
 {
     auto c = pen::makeChip(16, 16, 4);
     ChildwinProbe p(*c);
-    pen::press(*c, QPoint(8, 8));   // chip (2,2)
-    pen::motion(*c, QPoint(21, 9)); // chip (5,2): paints (2,2)..(4,2)
-    c->setZoom(8);                  // a zoom key pressed with the button held
-    pen::motion(*c, QPoint(41, 73)); // chip (5,9): the segment starts where the stroke was
+    pen::press(*c, QPoint(8, 8));    // chip (2,2)
+    pen::motion(*c, QPoint(21, 9));  // chip (5,2): paints (2,2)..(4,2)
+    c->setZoom(8);                   // a zoom key pressed with the button held: (21,9) is now (2,1)
+    pen::motion(*c, QPoint(41, 73)); // chip (5,9)
     pen::release(*c, QPoint(41, 73));
-    pen::PixelSet expected{{2, 2}, {3, 2}, {4, 2}};
-    for (int y = 2; y < 9; ++y)
-        expected.insert({5, y});
+    pen::PixelSet expected = pen::segmentPixels(2, 1, 5, 9, 16, 16);
+    expected.insert({{2, 2}, {3, 2}, {4, 2}});
     QCOMPARE(pen::paintedPixels(p.chip()), expected);
 }
 

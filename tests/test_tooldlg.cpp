@@ -3,7 +3,11 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QSet>
+#include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
+
+#include "tools/UAlphaDlg.h"
 
 #include "ShellTestSupport.h"
 #include "shell/UTailViewWin.h"
@@ -32,6 +36,12 @@ private slots:
     void colourPanelOpensPalette();
     void buttonsFollowTheirActions();
     void closingHidesAndShowingRefreshes();
+    void onlyTheCloseBoxHidesAToolWindow_data();
+    void onlyTheCloseBoxHidesAToolWindow();
+    void tooltipsShowWhicheverWindowIsActive_data();
+    void tooltipsShowWhicheverWindowIsActive();
+    void placedWindowsStayInsideTheScreen_data();
+    void placedWindowsStayInsideTheScreen();
 };
 
 void TestToolDlg::initTestCase()
@@ -295,6 +305,93 @@ void TestToolDlg::closingHidesAndShowingRefreshes()
     QVERIFY(ToolDlg->FBtnMove->isChecked());
     QVERIFY(ToolDlg->FBtnLoop->isChecked());
     QCOMPARE(ToolDlg->FPanelFrontColor->palette().color(QPalette::Window), QColor(200, 100, 50));
+}
+
+void TestToolDlg::onlyTheCloseBoxHidesAToolWindow_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("tool box") << "ToolDlg";
+    QTest::newRow("opacity window") << "AlphaDlg";
+}
+
+void TestToolDlg::onlyTheCloseBoxHidesAToolWindow()
+{
+    QFETCH(QString, window);
+    QDialog* w = window == "ToolDlg" ? static_cast<QDialog*>(ToolDlg) : static_cast<QDialog*>(AlphaDlg);
+    w->show();
+    activate(w);
+    QTest::keyClick(w, Qt::Key_Escape);
+    QVERIFY(w->isVisible());
+    QVERIFY(w->close());
+    QVERIFY(!w->isVisible());
+    w->show();
+}
+
+void TestToolDlg::tooltipsShowWhicheverWindowIsActive_data()
+{
+    QTest::addColumn<QString>("active");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("tooltip");
+    QTest::newRow("tool box button, opacity window active") << "AlphaDlg" << "move" << "移動";
+    QTest::newRow("tool bar button, tool box active") << "ToolDlg" << "new" << "新規";
+}
+
+// A button shows its tooltip when the pointer rests on it, not only while its own window is
+// the active one.
+void TestToolDlg::tooltipsShowWhicheverWindowIsActive()
+{
+    QFETCH(QString, active);
+    QFETCH(QString, button);
+    QFETCH(QString, tooltip);
+    AlphaDlg->show();
+    activate(active == "ToolDlg" ? static_cast<QWidget*>(ToolDlg) : static_cast<QWidget*>(AlphaDlg));
+    QWidget* target = button == "move" ? static_cast<QWidget*>(ToolDlg->FBtnMove)
+                                       : MainForm->ToolBar2->widgetForAction(MainForm->ActFileNew);
+    QVERIFY(target);
+    QToolTip::hideText();
+    QTest::mouseMove(target, QPoint(5, 5));
+    QTest::mouseMove(target, QPoint(6, 6));
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), tooltip);
+    QToolTip::hideText();
+}
+
+void TestToolDlg::placedWindowsStayInsideTheScreen_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QPoint>("designed");
+    // The offscreen test screen is 800 by 800. The designed places of the opacity window and the
+    // preview reach past its right edge; a scaled screen puts the tool box below its bottom edge;
+    // the palette fits and stays put.
+    QTest::newRow("tool box") << "ToolDlg" << QPoint(202, 780);
+    QTest::newRow("opacity window") << "AlphaDlg" << QPoint(629, 159);
+    QTest::newRow("tile preview") << "TailViewWin" << QPoint(396, 316);
+    QTest::newRow("colour palette") << "ColorPaletteDlg" << QPoint(275, 106);
+}
+
+void TestToolDlg::placedWindowsStayInsideTheScreen()
+{
+    QFETCH(QString, window);
+    QFETCH(QPoint, designed);
+    QWidget* w = window == "ToolDlg"       ? static_cast<QWidget*>(ToolDlg)
+                 : window == "AlphaDlg"    ? static_cast<QWidget*>(AlphaDlg)
+                 : window == "TailViewWin" ? static_cast<QWidget*>(TailViewWin)
+                                           : static_cast<QWidget*>(ColorPaletteDlg);
+    w->hide();
+    w->move(designed);
+    w->show();
+    const QRect area = w->screen()->availableGeometry();
+    QVERIFY2(area.contains(w->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                               .arg(w->x()).arg(w->y())
+                                                               .arg(w->frameGeometry().width())
+                                                               .arg(w->frameGeometry().height())));
+    // Moved as little as possible: an axis that fitted keeps its coordinate.
+    if (designed.x() + w->frameGeometry().width() <= area.right() + 1)
+        QCOMPARE(w->x(), designed.x());
+    if (designed.y() + w->frameGeometry().height() <= area.bottom() + 1)
+        QCOMPARE(w->y(), designed.y());
+    if (window == "TailViewWin" || window == "ColorPaletteDlg")
+        w->hide();
 }
 
 QTEST_MAIN(TestToolDlg)

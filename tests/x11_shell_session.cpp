@@ -1,13 +1,15 @@
 // A whole session with the built program, driven as a user drives it: real keys and pointer
 // through the X server. Make a chip, paint a stroke, save it through the dialog, quit; then
 // read the file back.
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "TestSupport.h"
+#include "X11Windows.h"
 #include "platform/BmpFile.h"
 
 namespace {
@@ -38,45 +40,6 @@ bool activateWindow(const QString& id)
         QTest::qWait(100);
     }
     return false;
-}
-
-// The id of a window whose title matches, once it exists and is shown.
-QString waitForWindow(const QString& titlePattern)
-{
-    bool ok = false;
-    const QString ids = run({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                             QStringLiteral("--name"), titlePattern},
-                            &ok);
-    return ok ? ids.split(u'\n').value(0) : QString();
-}
-
-// The white square a new chip shows in the frame's workspace, found on the screen.
-QRect findWhiteBlock(const QImage& screen, int w, int h)
-{
-    const QRgb white = qRgb(255, 255, 255);
-    auto isWhite = [&](int x, int y) {
-        return x >= 0 && y >= 0 && x < screen.width() && y < screen.height() && (screen.pixel(x, y) | 0xFF000000u) == white;
-    };
-    for (int y = 0; y + h <= screen.height(); ++y) {
-        for (int x = 0; x + w <= screen.width(); ++x) {
-            if (!isWhite(x, y) || isWhite(x - 1, y) || isWhite(x, y - 1))
-                continue;
-            if (!isWhite(x + w - 1, y + h - 1) || isWhite(x + w, y) || isWhite(x, y + h))
-                continue;
-            bool all = true;
-            for (int yy = y; all && yy < y + h; ++yy)
-                for (int xx = x; all && xx < x + w; ++xx)
-                    all = isWhite(xx, yy);
-            if (all)
-                return QRect(x, y, w, h);
-        }
-    }
-    return QRect();
-}
-
-QImage grabScreen()
-{
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace
@@ -117,6 +80,10 @@ void TestShellSession::makePaintSaveQuit()
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"), QStringLiteral("0"));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // Nothing may be kept between runs but the saved picture: no settings file either.
+    const QString config = dir.filePath(QStringLiteral("config"));
+    QVERIFY(QDir().mkpath(config));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config);
     marlo.setProcessEnvironment(env);
     // The save dialog starts in the working folder, so a bare name lands in the test's folder.
     marlo.setWorkingDirectory(dir.path());
@@ -124,15 +91,16 @@ void TestShellSession::makePaintSaveQuit()
     marlo.start(qEnvironmentVariable("MARLO_BINARY"), {});
     QVERIFY(marlo.waitForStarted());
 
-    const QString main = waitForWindow(QStringLiteral("^Marlo$"));
+    const auto waitForWindow = [this](const QString& title) { return WaitForProcessWindow(marlo.processId(), title); };
+    const QString main = waitForWindow(QStringLiteral("Marlo"));
     QVERIFY(!main.isEmpty());
     // The tool box and the opacity window come up with the frame.
-    QVERIFY(!waitForWindow(QStringLiteral("^ToolDlg$")).isEmpty());
+    QVERIFY(!waitForWindow(QStringLiteral("ToolDlg")).isEmpty());
     QVERIFY(activateWindow(main));
 
     // A new chip of the proposed 32 by 32: Ctrl+N, then Tab to OK past the height entry.
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("ctrl+n")}));
-    const QString newDialog = waitForWindow(QStringLiteral("^新規作成$"));
+    const QString newDialog = waitForWindow(QStringLiteral("新規作成"));
     QVERIFY(!newDialog.isEmpty());
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("Tab"),
                  QStringLiteral("Tab"), QStringLiteral("space")}));
@@ -142,7 +110,7 @@ void TestShellSession::makePaintSaveQuit()
     clock.start();
     while (view.isNull() && clock.elapsed() < 15000) {
         QTest::qWait(100);
-        view = findWhiteBlock(grabScreen(), 32, 32);
+        view = FindWhiteBlock(GrabScreen(), 32, 32);
     }
     QVERIFY2(!view.isNull(), "the new chip's view did not appear");
 
@@ -164,7 +132,7 @@ void TestShellSession::makePaintSaveQuit()
     // Save As from the File menu, a name without extension typed into the dialog.
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("100"), QStringLiteral("alt+f"),
                  QStringLiteral("a")}));
-    const QString saveDialog = waitForWindow(QStringLiteral("^名前を付けて保存$"));
+    const QString saveDialog = waitForWindow(QStringLiteral("名前を付けて保存"));
     QVERIFY(!saveDialog.isEmpty());
     QTest::qWait(200);
     QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("stroke")}));
@@ -198,6 +166,7 @@ void TestShellSession::makePaintSaveQuit()
     QVERIFY(marlo.waitForFinished(15000));
     QCOMPARE(marlo.exitStatus(), QProcess::NormalExit);
     QCOMPARE(marlo.exitCode(), 0);
+    QCOMPARE(QDir(config).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{});
 }
 
 QTEST_MAIN(TestShellSession)

@@ -1,8 +1,11 @@
 #include "tools/UAlphaDlg.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QSlider>
 
+#include "platform/DialogKeys.h"
+#include "platform/ScreenPlacement.h"
 #include "tools/UEditerData.h"
 #include "tools/UIntEdit.h"
 
@@ -14,6 +17,8 @@ TAlphaDlg::TAlphaDlg(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("不透明度ダイアログ"));
     setFixedSize(329, 34);
     move(629, 159);
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    KeepInsideScreenWhenShown(this);
 
     FTrackBarAlpha = new QSlider(Qt::Horizontal, this);
     FTrackBarAlpha->setGeometry(0, 0, 256, 45);
@@ -72,4 +77,11 @@ bool TAlphaDlg::event(QEvent* e)
     if (e->type() == QEvent::WindowDeactivate)
         FormDeactivate();
     return QDialog::event(e);
+}
+
+// Only the close box hides the window.
+void TAlphaDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (!HandleDialogKey(this, event))
+        QDialog::keyPressEvent(event);
 }

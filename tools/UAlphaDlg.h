@@ -19,6 +19,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FTrackBarAlphaChange();

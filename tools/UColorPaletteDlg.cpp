@@ -13,6 +13,8 @@
 #include <functional>
 #include <iterator>
 
+#include "platform/DialogKeys.h"
+#include "platform/ScreenPlacement.h"
 #include "tools/UIntEdit.h"
 
 TColorPaletteDlg* ColorPaletteDlg = nullptr;
@@ -152,6 +154,7 @@ TColorPaletteDlg::TColorPaletteDlg(QWidget* parent) : QDialog(parent)
     setModal(true);
     setFixedSize(389, 283);
     move(275, 106);
+    KeepInsideScreenWhenShown(this);
 
     FImgPalette1 = MakeFramedStrip(this, 17, 17, StripWidth, HueStripRows);
     FImgPal1toPal2 = MakeStrip(this, 34, 16, MarkerWidth, MarkerHeight);
@@ -236,20 +239,8 @@ void TColorPaletteDlg::showEvent(QShowEvent* event)
 
 void TColorPaletteDlg::keyPressEvent(QKeyEvent* event)
 {
-    // Cancel is not the dialog's cancel button: Escape closes nothing.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        event->accept();
-        return;
-    }
-    // Neither button is the default, yet Enter presses the one that has the focus, as it does
-    // in the dialogs of the platform the program comes from.
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (focusWidget() == FBtnOk || focusWidget() == FBtnCancel)) {
-        event->accept();
-        static_cast<QPushButton*>(focusWidget())->click();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!HandleDialogKey(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 void TColorPaletteDlg::FormShow()

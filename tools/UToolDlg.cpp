@@ -4,9 +4,12 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QToolButton>
 
+#include "platform/DialogKeys.h"
+#include "platform/ScreenPlacement.h"
 #include "tools/UEditerData.h"
 
 TToolDlg* ToolDlg = nullptr;
@@ -72,6 +75,9 @@ TToolDlg::TToolDlg(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFixedSize(138, 73);
     move(202, 615);
+    // A button shows its tooltip whenever the pointer rests on it, not only while the box is active.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+    KeepInsideScreenWhenShown(this);
 
     FPanelTool = makePanel(this, 0, 0, 68, 68);
     FBtnPen = makeButton(FPanelTool, 0, 0, ":/icons/tool-pen.xpm", true);
@@ -130,6 +136,13 @@ void TToolDlg::UpdateFromToolData()
     QPalette pal = FPanelFrontColor->palette();
     pal.setColor(QPalette::Window, QColor::fromRgb(ColorToQRgb(ToolData->getColor())));
     FPanelFrontColor->setPalette(pal);
+}
+
+// Only the close box hides the tool box.
+void TToolDlg::keyPressEvent(QKeyEvent* event)
+{
+    if (!HandleDialogKey(this, event))
+        QDialog::keyPressEvent(event);
 }
 
 void TToolDlg::showEvent(QShowEvent* event)

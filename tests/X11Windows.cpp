@@ -1,0 +1,90 @@
+#include "X11Windows.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QVector>
+#include <cstdlib>
+#include <memory>
+#include <xcb/xcb.h>
+
+namespace {
+
+struct Connection {
+    xcb_connection_t* c = nullptr;
+    xcb_window_t root = 0;
+    Connection()
+    {
+        c = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(c))
+            return;
+        root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    }
+    ~Connection() { xcb_disconnect(c); }
+    bool ok() const { return root != 0; }
+
+    xcb_atom_t atom(const char* name) const
+    {
+        const auto cookie = xcb_intern_atom(c, 0, uint16_t(strlen(name)), name);
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&free)> reply(xcb_intern_atom_reply(c, cookie, nullptr), free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+
+    // The raw bytes of a property, at most 64 KiB of it.
+    QByteArray property(xcb_window_t w, xcb_atom_t name, xcb_atom_t type) const
+    {
+        const auto cookie = xcb_get_property(c, 0, w, name, type, 0, 16384);
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&free)> reply(xcb_get_property_reply(c, cookie, nullptr), free);
+        if (!reply || reply->type == XCB_ATOM_NONE)
+            return QByteArray();
+        return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                          xcb_get_property_value_length(reply.get()));
+    }
+
+    bool viewable(xcb_window_t w) const
+    {
+        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&free)> reply(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), free);
+        return reply && reply->map_state == XCB_MAP_STATE_VIEWABLE;
+    }
+};
+
+template <typename T>
+QVector<T> valuesOf(const QByteArray& bytes)
+{
+    QVector<T> out(bytes.size() / qsizetype(sizeof(T)));
+    if (!out.isEmpty())
+        memcpy(out.data(), bytes.constData(), size_t(out.size()) * sizeof(T));
+    return out;
+}
+
+QString findWindow(const Connection& x, qint64 pid, const QString& title)
+{
+    const xcb_atom_t clients = x.atom("_NET_CLIENT_LIST"), wmPid = x.atom("_NET_WM_PID");
+    const xcb_atom_t wmName = x.atom("_NET_WM_NAME"), utf8 = x.atom("UTF8_STRING");
+    for (const xcb_window_t w : valuesOf<xcb_window_t>(x.property(x.root, clients, XCB_ATOM_WINDOW))) {
+        const QVector<uint32_t> owner = valuesOf<uint32_t>(x.property(w, wmPid, XCB_ATOM_CARDINAL));
+        if (owner.isEmpty() || owner.first() != pid)
+            continue;
+        if (QString::fromUtf8(x.property(w, wmName, utf8)) == title && x.viewable(w))
+            return QString::number(w);
+    }
+    return QString();
+}
+
+} // namespace
+
+QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs)
+{
+    const Connection x;
+    if (!x.ok())
+        return QString();
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        const QString id = findWindow(x, pid, title);
+        if (!id.isEmpty())
+            return id;
+        QTest::qWait(50);
+    } while (clock.elapsed() < timeoutMs);
+    return QString();
+}

@@ -1,0 +1,9 @@
+// Finds the top-level windows of another process on the X server, by what does not depend on the
+// locale: the process id a window carries (_NET_WM_PID) and its UTF-8 title (_NET_WM_NAME). The
+// legacy WM_NAME is written in the locale's encoding, so a lookup by it fails without a locale.
+#pragma once
+#include <QString>
+
+// The id of a mapped window of the process pid whose title is exactly title, as decimal text
+// for xdotool; empty when none appears within timeoutMs.
+QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs = 15000);
