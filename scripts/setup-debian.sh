@@ -6,7 +6,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
                 libbenchmark-dev fonts-noto-cjk)
-test_packages=(xvfb xauth x11-utils openbox xdotool xclip imagemagick python3-pil)
+test_packages=(xvfb xauth x11-utils openbox xdotool xclip imagemagick python3-pil clang libclang-rt-14-dev)
 
 wanted=("${build_packages[@]}")
 [ "${1:-build}" = test ] && wanted+=("${test_packages[@]}")
