@@ -63,6 +63,10 @@ bool decodeWithQt(const QByteArray& format, QBuffer& buffer, int maxWidth, int m
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
     reader.setAutoTransform(false);
+    // Some of Qt's readers (GIF) take any bytes for their format and fill a canvas of whatever
+    // size the bytes seem to say before they fail: data must start as its format does.
+    if (!reader.canRead())
+        return false;
     const QSize size = reader.size();
     if (size.isValid()) {
         if (size.isEmpty() || qint64(size.width()) * size.height() > kMaxDecodedPicturePixels)
