@@ -12,7 +12,10 @@ const QString kPng = QStringLiteral("image/png");
 const QString kQtImage = QStringLiteral("application/x-qt-image");
 
 // Room for the largest picture at 8 bytes a pixel (16-bit channels), in megabytes.
-constexpr int kAllocationLimitMb = int(kMaxDecodedPicturePixels * 8 / (1024 * 1024));
+int allocationLimitMb(qint64 maxPixels)
+{
+    return int(std::max<qint64>(1, maxPixels * 8 / (1024 * 1024)));
+}
 
 bool isBmpType(const QString& lower)
 {
@@ -58,7 +61,8 @@ private:
     int old_;
 };
 
-bool decodeWithQt(const QByteArray& format, QBuffer& buffer, int maxWidth, int maxHeight, Bitmap& out)
+bool decodeWithQt(const QByteArray& format, QBuffer& buffer, int maxWidth, int maxHeight, Bitmap& out,
+                  qint64 maxPixels)
 {
     QImageReader reader(&buffer, format);
     reader.setDecideFormatFromContent(false);
@@ -69,7 +73,7 @@ bool decodeWithQt(const QByteArray& format, QBuffer& buffer, int maxWidth, int m
         return false;
     const QSize size = reader.size();
     if (size.isValid()) {
-        if (size.isEmpty() || qint64(size.width()) * size.height() > kMaxDecodedPicturePixels)
+        if (size.isEmpty() || qint64(size.width()) * size.height() > maxPixels)
             return false;
         // Readers that can decode a part (JPEG) decode only what is kept.
         const QRect kept(0, 0, std::min(size.width(), maxWidth), std::min(size.height(), maxHeight));
@@ -78,7 +82,7 @@ bool decodeWithQt(const QByteArray& format, QBuffer& buffer, int maxWidth, int m
     }
     QImage image;
     {
-        const AllocationLimit limit(kAllocationLimitMb);
+        const AllocationLimit limit(allocationLimitMb(maxPixels));
         if (!reader.read(&image) || image.isNull())
             return false;
     }
@@ -93,7 +97,8 @@ bool OffersPicture(const QMimeData& data)
     return !pictureFormats(data).isEmpty() || data.hasFormat(kQtImage);
 }
 
-bool DecodePictureData(const QString& mimeType, const QByteArray& bytes, int maxWidth, int maxHeight, Bitmap& out)
+bool DecodePictureData(const QString& mimeType, const QByteArray& bytes, int maxWidth, int maxHeight, Bitmap& out,
+                       qint64 maxPixels)
 {
     const QString lower = mimeType.toLower();
     QBuffer buffer;
@@ -103,14 +108,14 @@ bool DecodePictureData(const QString& mimeType, const QByteArray& bytes, int max
     if (isBmpType(lower))
         return DecodeBmp(buffer, maxWidth, maxHeight, out);
     const QList<QByteArray> formats = QImageReader::imageFormatsForMimeType(lower.toLatin1());
-    return !formats.isEmpty() && decodeWithQt(formats.first(), buffer, maxWidth, maxHeight, out);
+    return !formats.isEmpty() && decodeWithQt(formats.first(), buffer, maxWidth, maxHeight, out, maxPixels);
 }
 
-OfferedPicture ReadOfferedPicture(const QMimeData& data, int maxWidth, int maxHeight, Bitmap& out)
+OfferedPicture ReadOfferedPicture(const QMimeData& data, int maxWidth, int maxHeight, Bitmap& out, qint64 maxPixels)
 {
     const QStringList formats = pictureFormats(data);
     for (const QString& format : formats)
-        if (DecodePictureData(format, data.data(format), maxWidth, maxHeight, out))
+        if (DecodePictureData(format, data.data(format), maxWidth, maxHeight, out, maxPixels))
             return OfferedPicture::Read;
     if (!formats.isEmpty())
         return OfferedPicture::Unreadable;

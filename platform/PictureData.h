@@ -21,9 +21,12 @@ bool OffersPicture(const QMimeData& data);
 // trying the offered formats in this order: image/png (Qt's reader), image/bmp (ours), Qt's other
 // picture formats, then a picture handed over within this program. None when no picture is
 // offered; Unreadable when one is offered and no format of it can be read. out changes only on Read.
-OfferedPicture ReadOfferedPicture(const QMimeData& data, int maxWidth, int maxHeight, Bitmap& out);
+// maxPixels is the largest picture decoded whole; the fuzzer lowers it to keep each input fast.
+OfferedPicture ReadOfferedPicture(const QMimeData& data, int maxWidth, int maxHeight, Bitmap& out,
+                                  qint64 maxPixels = kMaxDecodedPicturePixels);
 
 // Decodes the bytes of one picture format, named by its MIME type, to their top-left block of at
-// most maxWidth by maxHeight pixels. False when they are not a readable picture of that format
-// within kMaxDecodedPicturePixels.
-bool DecodePictureData(const QString& mimeType, const QByteArray& bytes, int maxWidth, int maxHeight, Bitmap& out);
+// most maxWidth by maxHeight pixels. False when they are not a readable picture of that format of
+// at most maxPixels.
+bool DecodePictureData(const QString& mimeType, const QByteArray& bytes, int maxWidth, int maxHeight, Bitmap& out,
+                       qint64 maxPixels = kMaxDecodedPicturePixels);
