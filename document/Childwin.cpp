@@ -165,18 +165,16 @@ QSize TMDIChild::sizeHint() const
 
 void TMDIChild::LoadFromFile(const QString& FileName)
 {
+    // The reader keeps only the chip's part of a larger picture; running out of memory is one
+    // more way for a file to be unreadable.
     Bitmap picture;
-    if (!ReadBmpFile(FileName, picture))
-        return;
-    const int w = std::min(256, picture.width());
-    const int h = std::min(256, picture.height());
     try {
-        Bitmap chip(w, h);
-        chip.draw(picture, 0, 0);
-        FChipBmp = std::move(chip);
+        if (!ReadBmpFile(FileName, picture, kMaxChipSide, kMaxChipSide))
+            return;
     } catch (const std::bad_alloc&) {
         return;
     }
+    FChipBmp = std::move(picture);
     setWindowTitle(FileName);
     FSelected = false;
     resizeToView();

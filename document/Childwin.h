@@ -19,6 +19,9 @@ public:
     std::unique_ptr<Bitmap> FBitmap;
 };
 
+// A chip is at most this many pixels wide and high; a loaded picture is cut to it.
+constexpr int kMaxChipSide = 256;
+
 // A chip and its document window: the pixels, the working bitmaps of the pointer tools,
 // the magnified view and the undo history.
 class TMDIChild : public QWidget {

@@ -3,10 +3,13 @@
 
 #include "platform/Bitmap.h"
 
-// Reads a Windows bitmap file. Returns false, leaving out untouched, for a missing or
-// unreadable file, anything that is not a BMP (whatever its name) and damaged data.
-bool ReadBmpFile(const QString& path, Bitmap& out);
+// Reads the top-left block of at most maxWidth by maxHeight pixels of a Windows bitmap file
+// (see DecodeBmp). Returns false, leaving out untouched, for a missing or unreadable file, a path
+// that is not a regular file (a pipe, a device, a folder: never opened, so never waited on),
+// anything that is not a BMP whatever its name, and damaged data.
+bool ReadBmpFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight);
 
-// Writes a 24-bit BMP. An existing file is replaced atomically: a write that fails leaves it
-// as it was. Throws EMarloError("ファイル <path> を作成できません") when the file cannot be written.
+// Writes a 24-bit BMP. An existing file is replaced only once the new one is wholly written: a
+// write that fails leaves it as it was. Throws EMarloError("ファイル <path> を作成できません") when the
+// file cannot be written.
 void WriteBmpFile(const QString& path, const Bitmap& bitmap);

@@ -3,10 +3,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <algorithm>
-#include <climits>
 
 #include "platform/Errors.h"
+#include "platform/PictureData.h"
 
 namespace {
 
@@ -23,28 +22,23 @@ QClipboard* clipboard()
 bool ClipboardHasBitmap()
 {
     const QMimeData* data = clipboard()->mimeData();
-    return data && data->hasImage();
-}
-
-bool ClipboardGetBitmap(Bitmap& out)
-{
-    return ClipboardGetBitmap(out, INT_MAX, INT_MAX);
+    return data && OffersPicture(*data);
 }
 
 bool ClipboardGetBitmap(Bitmap& out, int maxWidth, int maxHeight)
 {
-    const QImage image = clipboard()->image();
-    if (image.isNull())
+    const QMimeData* data = clipboard()->mimeData();
+    if (!data)
         return false;
-    const int w = std::clamp(image.width(), 0, std::max(maxWidth, 0));
-    const int h = std::clamp(image.height(), 0, std::max(maxHeight, 0));
-    if (w == 0 || h == 0)
-        out = Bitmap(w, h); // no pixels, but the side that has some still counts
-    else if (w == image.width() && h == image.height())
-        out = Bitmap::fromImage(image);
-    else
-        out = Bitmap::fromImage(image.copy(0, 0, w, h));
-    return true;
+    switch (ReadOfferedPicture(*data, maxWidth, maxHeight, out)) {
+    case OfferedPicture::None:
+        return false;
+    case OfferedPicture::Read:
+        return true;
+    case OfferedPicture::Unreadable:
+        break;
+    }
+    throw EMarloError(QStringLiteral("クリップボードの画像を読み込むことができません"));
 }
 
 void ClipboardSetBitmap(const Bitmap& bitmap)

@@ -34,6 +34,8 @@ imagemagick            ImageMagick                  ImageMagick
 python3-pil            python3-pillow               python3-Pillow
 weston                 weston                       weston
 xwayland               xorg-x11-server-Xwayland     xwayland
+clang                  clang                        clang
+libclang-rt-14-dev     compiler-rt                  compiler-rt
 dpkg-dev               -                            -
 lintian                -                            -
 appstream              appstream                    AppStream

@@ -2,7 +2,6 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -26,7 +25,7 @@ constexpr int kPreviewSize = 160;
 void showPreview(QLabel* picture, QLabel* size, const QString& path)
 {
     Bitmap bitmap;
-    if (!QFileInfo(path).isFile() || !ReadBmpFile(path, bitmap) || bitmap.isEmpty()) {
+    if (!ReadBmpFile(path, bitmap, kMaxChipSide, kMaxChipSide) || bitmap.isEmpty()) {
         picture->clear();
         size->clear();
         return;
@@ -144,7 +143,7 @@ void TMainForm::ActFileOpenExecute()
     if (!execFileDialog(OpenPicDlg))
         return;
     FLastOpened = OpenPicDlg->selectedFiles().first();
-    CreateChip(FLastOpened, 256, 256, false);
+    CreateChip(FLastOpened, kMaxChipSide, kMaxChipSide, false);
 }
 
 void TMainForm::ActFileCloseExecute()

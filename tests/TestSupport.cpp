@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -139,6 +140,26 @@ Bitmap NumberedBitmap(int w, int h)
 void ResetToolData()
 {
     *ToolData = TToolData{};
+}
+
+QByteArray EncodedPicture(const QImage& image, const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+QByteArray WhiteSixteenBitBmp()
+{
+    return QByteArray::fromHex("424d3a00000000000000360000002800000001000000010000000100100000000000040000000000"
+                               "0000000000000000000000000000ff7f0000");
+}
+
+QByteArray HeaderOnlyBmp()
+{
+    return QByteArray::fromHex("424d1e000000000000001e00000014000000040004000100180000000000");
 }
 
 QString SharedPath(const QString& relative)

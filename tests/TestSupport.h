@@ -75,6 +75,16 @@ QString ViewMismatch(const ChildwinProbe& probe);
 // Puts the shared tool state back to its start values.
 void ResetToolData();
 
+// The bytes of a picture in a file format Qt writes ("PNG", "BMP", "PPM").
+QByteArray EncodedPicture(const QImage& image, const char* format);
+
+// A BMP of one white 16-bit pixel: our reader makes it white, Qt's own makes it grey.
+QByteArray WhiteSixteenBitBmp();
+
+// A BMP of 30 bytes with a header of unusual size (20) that holds a 4 by 4 picture's fields as an
+// OS/2 1 header would, and no pixels at all. Qt's reader took it for a whole picture.
+QByteArray HeaderOnlyBmp();
+
 // Path of a file under the shared folder beside the project, or empty when it is absent.
 QString SharedPath(const QString& relative);
 

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <climits>
+#include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "platform/BmpFile.h"
@@ -163,7 +164,10 @@ void ChipDocumentTest::failedLoadLeavesTheWindowAsItWas()
     QVERIFY(png.open(QIODevice::WriteOnly));
     QImage(8, 8, QImage::Format_RGB32).save(&png, "PNG");
     png.close();
-    for (const QString& path : {png.fileName(), dir.filePath("missing.bmp")}) {
+    // A named pipe would hold the program until someone wrote to it.
+    const QString pipe = dir.filePath("pipe.bmp");
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {png.fileName(), dir.filePath("missing.bmp"), pipe}) {
         TMDIChild c;
         c.NewChip(path, 256, 256);
         c.setZoom(2);
@@ -207,7 +211,7 @@ void ChipDocumentTest::saveKeepsCaptionAndHistory()
     QCOMPARE(c.windowTitle(), QStringLiteral("NONAME1"));
     QCOMPARE(p.undoCount(), size_t(2));
     Bitmap loaded;
-    QVERIFY(ReadBmpFile(dir.filePath("saved.bmp"), loaded));
+    QVERIFY(ReadBmpFile(dir.filePath("saved.bmp"), loaded, kMaxChipSide, kMaxChipSide));
     QVERIFY(loaded == p.chip());
 }
 

@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "document/ChipHost.h"
+#include "platform/Errors.h"
 #include "tools/UEditerData.h"
 
 namespace {
@@ -36,6 +37,83 @@ std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom = 1)
     if (!QTest::qWaitForWindowExposed(c.get()))
         qWarning("the chip window was never exposed");
     return c;
+}
+
+// A picture as another program offers it: bytes in one or more formats.
+using Offer = QList<std::pair<QString, QByteArray>>;
+
+void offer(const Offer& formats)
+{
+    auto* data = new QMimeData;
+    for (const auto& [format, bytes] : formats)
+        data->setData(format, bytes);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+quint32 pngCrc(const QByteArray& bytes)
+{
+    quint32 c = 0xFFFFFFFFu;
+    for (const char b : bytes) {
+        c ^= uchar(b);
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+    }
+    return ~c;
+}
+
+QByteArray pngChunk(const char* type, const QByteArray& body)
+{
+    QByteArray chunk(4, '\0');
+    qToBigEndian<quint32>(quint32(body.size()), chunk.data());
+    const QByteArray typed = type + body;
+    QByteArray crc(4, '\0');
+    qToBigEndian<quint32>(pngCrc(typed), crc.data());
+    return chunk + typed + crc;
+}
+
+// A PNG made by hand from its rows of samples, each row led by its filter byte: large pictures
+// are made fast, compressed at the lowest level.
+QByteArray handMadePng(int w, int h, char bitDepth, char colourType, const QByteArray& rows)
+{
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(quint32(w), header.data());
+    qToBigEndian<quint32>(quint32(h), header.data() + 4);
+    header[8] = bitDepth;
+    header[9] = colourType;
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) +
+           pngChunk("IDAT", qCompress(rows, 1).mid(4)) + pngChunk("IEND", {});
+}
+
+// A screenshot of a size Qt's own limit refuses, yet no rare one: one colour, with the source
+// picture's colours in its top-left 64 by 64.
+QByteArray largePng(int w, int h)
+{
+    const qsizetype rowBytes = 1 + 3 * qsizetype(w);
+    QByteArray row(rowBytes, '\0');
+    for (qsizetype i = 1; i < rowBytes; i += 3) {
+        row[i] = 10;
+        row[i + 1] = 20;
+        row[i + 2] = 30;
+    }
+    QByteArray rows(rowBytes * h, Qt::Uninitialized);
+    const QImage corner = sourcePicture(64, 64);
+    for (int y = 0; y < h; ++y) {
+        char* r = rows.data() + y * rowBytes;
+        std::copy_n(row.constData(), rowBytes, r);
+        for (int x = 0; y < 64 && x < 64; ++x) {
+            const QRgb c = corner.pixel(x, y);
+            r[1 + 3 * x] = char(qRed(c));
+            r[2 + 3 * x] = char(qGreen(c));
+            r[3 + 3 * x] = char(qBlue(c));
+        }
+    }
+    return handMadePng(w, h, 8, 2, rows);
+}
+
+// A valid black 1-bit PNG, side pixels square: small to hold, beyond any screen to show.
+QByteArray blackPng(int side)
+{
+    return handMadePng(side, side, 1, 0, QByteArray(qsizetype(side) * (1 + (side + 7) / 8), '\0'));
 }
 
 // QTest takes the point (0, 0) for the middle of the widget; every point here avoids it.
@@ -90,6 +168,10 @@ private slots:
     void nothingHappensWhileAnOperationIsUnderWay_data();
     void nothingHappensWhileAnOperationIsUnderWay();
     void pasteWithoutAPictureDoesNothing();
+    void offeredFormatsAreTakenInOrderOfPreference_data();
+    void offeredFormatsAreTakenInOrderOfPreference();
+    void unreadablePicturesEndThePasteWithAnError_data();
+    void unreadablePicturesEndThePasteWithAnError();
     void pasteRunsTheMainWindowsMoveCommand();
     void translucentPicturesPasteAsTheirColourValues();
     void copyInOneChipPastesInAnother();
@@ -338,6 +420,95 @@ void ClipboardTest::pasteWithoutAPictureDoesNothing()
     QGuiApplication::clipboard()->clear();
     c->PasteFromClipboard();
     QCOMPARE(p.chip(), before);
+    QVERIFY(!ToolData->FFloating);
+}
+
+// PNG first, then BMP through our own reader, then Qt's other formats; a format that cannot be
+// read gives way to the next.
+void ClipboardTest::offeredFormatsAreTakenInOrderOfPreference_data()
+{
+    QTest::addColumn<Offer>("offered");
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<TColor>("corner");
+    const auto plain = [](QRgb c) {
+        QImage image(3, 2, QImage::Format_RGB32);
+        image.fill(c);
+        return image;
+    };
+    const QByteArray red = EncodedPicture(plain(qRgb(255, 0, 0)), "PNG");
+    const QByteArray blue = EncodedPicture(plain(qRgb(0, 0, 255)), "BMP");
+    const QByteArray green = EncodedPicture(plain(qRgb(0, 255, 0)), "PPM");
+    QTest::newRow("png before bmp") << Offer{{"image/bmp", blue}, {"image/png", red}} << QSize(3, 2) << RGBColor(255, 0, 0);
+    QTest::newRow("bmp before other types") << Offer{{"image/x-portable-pixmap", green}, {"image/bmp", blue}}
+                                            << QSize(3, 2) << RGBColor(0, 0, 255);
+    QTest::newRow("other types") << Offer{{"image/x-portable-pixmap", green}} << QSize(3, 2) << RGBColor(0, 255, 0);
+    QTest::newRow("bmp read by our reader") << Offer{{"image/bmp", WhiteSixteenBitBmp()}} << QSize(1, 1) << ClrWhite;
+    QTest::newRow("bad png gives way to bmp") << Offer{{"image/png", red.left(30)}, {"image/bmp", blue}}
+                                              << QSize(3, 2) << RGBColor(0, 0, 255);
+    QTest::newRow("8000 x 8000 screenshot") << Offer{{"image/png", largePng(8000, 8000)}} << QSize(8000, 8000)
+                                            << QRgbToColor(sourcePicture(1, 1).pixel(0, 0));
+}
+
+void ClipboardTest::offeredFormatsAreTakenInOrderOfPreference()
+{
+    QFETCH(Offer, offered);
+    QFETCH(QSize, picture);
+    QFETCH(TColor, corner);
+    auto c = makeChip(32, 32);
+    ChildwinProbe p(*c);
+    offer(offered);
+    c->PasteFromClipboard();
+    const int w = std::min(32, picture.width()), h = std::min(32, picture.height());
+    QCOMPARE(p.selRect(), (TRect{0, 0, w, h}));
+    QCOMPARE(p.chip().pixel(0, 0), corner);
+    if (picture.width() > 64) { // the large ones: their corner is the source picture's
+        const QImage source = sourcePicture(32, 32);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                QCOMPARE(p.chip().pixel(x, y), QRgbToColor(source.pixel(x, y)));
+    }
+    QVERIFY(ToolData->FFloating);
+}
+
+// Data offered as a picture that cannot be read ends the command with the error report, before
+// anything changes.
+void ClipboardTest::unreadablePicturesEndThePasteWithAnError_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray png = EncodedPicture(sourcePicture(40, 30), "PNG");
+    QByteArray corrupt = png;
+    for (qsizetype i = png.size() / 2; i < png.size() / 2 + 16; ++i)
+        corrupt[i] = char(~corrupt[i]);
+    const QByteArray bmp = EncodedPicture(sourcePicture(40, 30), "BMP");
+    QTest::newRow("corrupt png") << "image/png" << corrupt;
+    QTest::newRow("truncated png") << "image/png" << png.left(png.size() - 40);
+    QTest::newRow("empty png") << "image/png" << QByteArray();
+    QTest::newRow("png beyond any screen") << "image/png" << blackPng(16385);
+    QTest::newRow("truncated bmp") << "image/bmp" << bmp.left(bmp.size() / 2);
+    QTest::newRow("bmp of 30 bytes") << "image/bmp" << HeaderOnlyBmp();
+    QTest::newRow("not a bmp") << "image/bmp" << png;
+    QTest::newRow("not a jpeg") << "image/jpeg" << QByteArray("\xff\xd8 not a picture");
+}
+
+void ClipboardTest::unreadablePicturesEndThePasteWithAnError()
+{
+    QFETCH(QString, format);
+    QFETCH(QByteArray, bytes);
+    auto c = makeChip(16, 16);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    offer({{format, bytes}});
+    QString error;
+    try {
+        c->PasteFromClipboard();
+    } catch (const EMarloError& e) {
+        error = e.message();
+    }
+    QCOMPARE(error, QStringLiteral("クリップボードの画像を読み込むことができません"));
+    QCOMPARE(p.chip(), before);
+    QVERIFY(!p.selected());
+    QCOMPARE(ToolData->FTool, ToolPen);
     QVERIFY(!ToolData->FFloating);
 }
 

@@ -512,7 +512,7 @@ void TestFileCommands::saveAs()
     QCOMPARE(catcher.boxes().size(), 0);
 
     Bitmap written;
-    QVERIFY(ReadBmpFile(target, written));
+    QVERIFY(ReadBmpFile(target, written, kMaxChipSide, kMaxChipSide));
     QCOMPARE(written, chip->FChipBmp);
     QCOMPARE(written.pixel(2, 1), RGBColor(1, 2, 3));
     // The window keeps its caption and its history.

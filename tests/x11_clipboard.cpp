@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "TestSupport.h"
+#include "platform/Errors.h"
 #include "tools/UEditerData.h"
 
 namespace {
@@ -27,10 +28,10 @@ std::unique_ptr<TMDIChild> makeChip(int w, int h)
 // xclip serving one file until another program takes the clipboard; ended by its own PID.
 class ClipboardServer {
 public:
-    bool start(const QString& pngFile)
+    bool start(const QString& file, const QString& type = QStringLiteral("image/png"))
     {
         process.setProgram(QStringLiteral("xclip"));
-        process.setArguments({"-selection", "clipboard", "-t", "image/png", "-i", pngFile, "-quiet"});
+        process.setArguments({"-selection", "clipboard", "-t", type, "-i", file, "-quiet"});
         process.start();
         return process.waitForStarted(5000);
     }
@@ -50,6 +51,12 @@ bool clipboardOffersAPicture()
     return data && data->hasImage() && !QGuiApplication::clipboard()->ownsClipboard();
 }
 
+bool clipboardOffers(const QString& type)
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return data && data->formats().contains(type) && !QGuiApplication::clipboard()->ownsClipboard();
+}
+
 } // namespace
 
 class X11ClipboardTest : public QObject {
@@ -64,6 +71,8 @@ private slots:
 
     void pictureFromAnotherProgramPastes_data();
     void pictureFromAnotherProgramPastes();
+    void bytesFromAnotherProgramAreReadOrReported_data();
+    void bytesFromAnotherProgramAreReadOrReported();
     void copiedPicturePastesInAnotherProgram_data();
     void copiedPicturePastesInAnotherProgram();
 };
@@ -118,6 +127,57 @@ void X11ClipboardTest::pictureFromAnotherProgramPastes()
     QCOMPARE(p.selRect(), (TRect{0, 0, w, h}));
     QCOMPARE(ToolData->FTool, ToolMove);
     QVERIFY(ToolData->FFloating);
+}
+
+// Another program's bytes in one format: our own reader takes a BMP, and what cannot be read is
+// reported with the error box's text instead of being ignored.
+void X11ClipboardTest::bytesFromAnotherProgramAreReadOrReported_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("readable");
+    QImage white(20, 10, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    const QByteArray png = EncodedPicture(white, "PNG");
+    const QByteArray white16 = WhiteSixteenBitBmp();
+    QTest::newRow("16-bit bmp") << "image/bmp" << white16 << true;
+    QTest::newRow("truncated png") << "image/png" << png.left(png.size() / 2) << false;
+    QTest::newRow("empty png") << "image/png" << QByteArray() << false;
+    QTest::newRow("truncated bmp") << "image/bmp" << white16.left(40) << false;
+}
+
+void X11ClipboardTest::bytesFromAnotherProgramAreReadOrReported()
+{
+    QFETCH(QString, type);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, readable);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("offered")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    auto c = makeChip(8, 8);
+    ChildwinProbe p(*c);
+    const Bitmap before = p.chip();
+    ClipboardServer xclip;
+    QVERIFY(xclip.start(file.fileName(), type));
+    QTRY_VERIFY_WITH_TIMEOUT(clipboardOffers(type), 10000);
+
+    QString error;
+    try {
+        c->PasteFromClipboard();
+    } catch (const EMarloError& e) {
+        error = e.message();
+    }
+    if (readable) {
+        QCOMPARE(error, QString());
+        QCOMPARE(p.chip().pixel(0, 0), ClrWhite);
+        QCOMPARE(p.selRect(), (TRect{0, 0, 1, 1}));
+    } else {
+        QCOMPARE(error, QStringLiteral("クリップボードの画像を読み込むことができません"));
+        QCOMPARE(p.chip(), before);
+        QVERIFY(!ToolData->FFloating);
+    }
 }
 
 void X11ClipboardTest::copiedPicturePastesInAnotherProgram_data()

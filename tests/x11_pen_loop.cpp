@@ -133,7 +133,7 @@ void X11PenLoop::strokeAcrossAnEdge()
     const QString file = dir.filePath(QStringLiteral("stroke.bmp"));
     c->SaveToFile(file);
     Bitmap saved;
-    QVERIFY(ReadBmpFile(file, saved));
+    QVERIFY(ReadBmpFile(file, saved, kMaxChipSide, kMaxChipSide));
     QCOMPARE(saved.width(), chip.width());
     QCOMPARE(saved.height(), chip.height());
     QCOMPARE(text(paintedPixels(saved)), pixels);

@@ -195,7 +195,7 @@ void X11PenScaled::loopStrokeLandsOnTheExactDevicePixel()
     const QString file = dir.filePath(QStringLiteral("stroke.bmp"));
     c->SaveToFile(file);
     Bitmap saved;
-    QVERIFY(ReadBmpFile(file, saved));
+    QVERIFY(ReadBmpFile(file, saved, kMaxChipSide, kMaxChipSide));
     QCOMPARE(text(paintedPixels(saved)), pixels);
 }
 

@@ -142,7 +142,7 @@ void TestShellSession::makePaintSaveQuit()
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(saved), 15000);
     QTest::qWait(200);
     Bitmap chip;
-    QVERIFY(ReadBmpFile(saved, chip));
+    QVERIFY(ReadBmpFile(saved, chip, 256, 256));
     QCOMPARE(chip.width(), 32);
     QCOMPARE(chip.height(), 32);
     // Every segment paints from its start up to, not including, its end; the stroke's last

@@ -279,7 +279,7 @@ void X11WaylandSessions::loopStrokes()
     const QString file = save();
     QVERIFY2(!file.isEmpty(), "the chip was not saved");
     Bitmap chip;
-    QVERIFY(ReadBmpFile(file, chip));
+    QVERIFY(ReadBmpFile(file, chip, 256, 256));
     QCOMPARE(chip.width(), 16);
     QCOMPARE(text(paintedPixels(chip)), pixels);
     saved[QString::fromLatin1(QTest::currentDataTag())] = text(paintedPixels(chip));

@@ -1,0 +1,52 @@
+#pragma once
+// What the BMP reader learns from a file's headers, shared by its header and pixel units.
+#include <QIODevice>
+#include <QRgb>
+#include <array>
+#include <cstdint>
+
+namespace bmp {
+
+enum class Coding { Plain, Rle8, Rle4, Rle24 };
+
+// One colour channel of a 16-, 24- or 32-bit pixel: the pixel's bits under mask, shifted down by
+// shift, scaled from 0..max to 0..255. A channel without bits (max 0) reads 0.
+struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    uint64_t max = 0;
+
+    uint8_t value(uint32_t pixel) const
+    {
+        if (max == 0)
+            return 0;
+        const uint64_t v = (pixel & mask) >> shift;
+        return uint8_t((v * 255 + max / 2) / max);
+    }
+};
+
+struct Layout {
+    qint64 fileSize = 0;
+    qint64 dataOffset = 0;
+    qint64 width = 0;
+    qint64 height = 0;  // rows, whichever way they run
+    bool topDown = false;
+    int bits = 0;
+    Coding coding = Coding::Plain;
+    qint64 rowBytes = 0; // of an uncompressed row, padded to 4 bytes
+    std::array<Channel, 3> rgb{};
+    std::array<QRgb, 256> palette{};
+    int paletteSize = 0;
+
+    // A colour of the palette. An index past the palette's end reads black, the usual reading of
+    // b/pal8badindex.bmp in the BMP Suite.
+    QRgb colour(unsigned index) const { return index < unsigned(paletteSize) ? palette[index] : qRgb(0, 0, 0); }
+};
+
+// Reads n bytes at pos, only where the file has them.
+bool readAt(QIODevice& device, const Layout& layout, qint64 pos, uchar* to, qint64 n);
+
+// Reads and checks the headers, palette and bit masks. False for anything not decodable.
+bool readLayout(QIODevice& device, Layout& layout);
+
+} // namespace bmp

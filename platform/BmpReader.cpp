@@ -1,0 +1,195 @@
+// The pixels of a BMP file: only the rows and columns that land in the block asked for are read.
+#include "platform/BmpReader.h"
+
+#include <QtEndian>
+#include <algorithm>
+#include <vector>
+
+#include "platform/BmpLayout.h"
+
+namespace bmp {
+namespace {
+
+uint32_t pixelValue(const uchar* p, int bytes)
+{
+    switch (bytes) {
+    case 2: return qFromLittleEndian<quint16>(p);
+    case 3: return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    default: return qFromLittleEndian<quint32>(p);
+    }
+}
+
+void decodeRow(const Layout& l, const uchar* row, QRgb* to, int width)
+{
+    if (l.bits <= 8) {
+        const int perByte = 8 / l.bits;
+        const unsigned mask = (1u << l.bits) - 1;
+        for (int x = 0; x < width; ++x) {
+            const int shift = 8 - l.bits * (x % perByte + 1);
+            to[x] = l.colour((row[x / perByte] >> shift) & mask);
+        }
+        return;
+    }
+    const int bytes = l.bits / 8;
+    for (int x = 0; x < width; ++x) {
+        const uint32_t v = pixelValue(row + x * bytes, bytes);
+        to[x] = qRgb(l.rgb[0].value(v), l.rgb[1].value(v), l.rgb[2].value(v));
+    }
+}
+
+// Uncompressed rows: each row of the block is read from its own place in the file, and only as
+// far as the block's width.
+bool decodePlain(QIODevice& device, const Layout& l, Bitmap& px)
+{
+    const qint64 needed = (qint64(px.width()) * l.bits + 7) / 8;
+    std::vector<uchar> row(static_cast<size_t>(needed));
+    for (int y = 0; y < px.height(); ++y) {
+        const qint64 fileRow = l.topDown ? y : l.height - 1 - y;
+        if (!readAt(device, l, l.dataOffset + fileRow * l.rowBytes, row.data(), needed))
+            return false;
+        decodeRow(l, row.data(), px.scanLine(y), px.width());
+    }
+    return true;
+}
+
+// Reads the run-length stream from the pixels' offset to the end of the file, a buffer at a time.
+class Stream {
+public:
+    Stream(QIODevice& device, const Layout& l) : device_(device), left_(l.fileSize - l.dataOffset)
+    {
+        ok_ = device.seek(l.dataOffset);
+    }
+    bool byte(uchar& b)
+    {
+        if (pos_ == buffer_.size() && !fill())
+            return false;
+        b = buffer_[pos_++];
+        return true;
+    }
+
+private:
+    bool fill()
+    {
+        if (!ok_ || left_ <= 0)
+            return false;
+        buffer_.resize(size_t(std::min<qint64>(left_, 64 * 1024)));
+        ok_ = device_.read(reinterpret_cast<char*>(buffer_.data()), qint64(buffer_.size())) == qint64(buffer_.size());
+        left_ -= qint64(buffer_.size());
+        pos_ = 0;
+        return ok_;
+    }
+    QIODevice& device_;
+    qint64 left_;
+    std::vector<uchar> buffer_;
+    size_t pos_ = 0;
+    bool ok_ = false;
+};
+
+// Pixels of a run-length stream: one colour index (8 bits), two alternating ones (4 bits), or a
+// colour of its own (24 bits).
+struct RunPixels {
+    const Layout& l;
+    Stream& in;
+    QRgb first = 0, second = 0;
+
+    bool readRunColour(uchar code)
+    {
+        if (l.coding == Coding::Rle24) {
+            uchar g, r;
+            if (!in.byte(g) || !in.byte(r))
+                return false;
+            first = second = qRgb(r, g, code);
+        } else if (l.coding == Coding::Rle4) {
+            first = l.colour(code >> 4);
+            second = l.colour(code & 15u);
+        } else {
+            first = second = l.colour(code);
+        }
+        return true;
+    }
+};
+
+bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, int width)
+{
+    uchar b = 0;
+    for (int i = 0; i < n; ++i) {
+        // Four-bit pixels come two to a byte.
+        const bool secondNibble = run.l.coding == Coding::Rle4 && i % 2 == 1;
+        if (!secondNibble && (!run.in.byte(b) || !run.readRunColour(b)))
+            return false;
+        if (row && x + i < width)
+            row[x + i] = secondNibble ? run.second : run.first;
+    }
+    // The block is padded to a 16-bit boundary.
+    const qint64 bytes = run.l.coding == Coding::Rle24 ? 3 * n : run.l.coding == Coding::Rle4 ? (n + 1) / 2 : n;
+    return bytes % 2 == 0 || run.in.byte(b);
+}
+
+// Run-length pixels come bottom row first. Pixels that the stream skips (delta moves, an early end
+// of a row or of the picture) keep the fill colour: palette colour 0, or black without a palette,
+// a reading the BMP Suite gives for q/pal8rletrns.bmp and q/pal8rlecut.bmp where transparency
+// cannot be shown. Runs past a row's right edge are cut there, not carried into the next row, and
+// moves past the top end the picture (b/badrle*.bmp).
+bool decodeRle(QIODevice& device, const Layout& l, Bitmap& px)
+{
+    px.fill(QRgbToColor(l.coding == Coding::Rle24 ? qRgb(0, 0, 0) : l.colour(0)));
+    Stream in(device, l);
+    RunPixels run{l, in};
+    qint64 x = 0, row = 0;
+    while (row < l.height) {
+        const qint64 y = l.height - 1 - row;
+        QRgb* line = y < px.height() ? px.scanLine(int(y)) : nullptr;
+        uchar n, code;
+        if (!in.byte(n) || !in.byte(code))
+            return false; // the data ends before the picture does
+        if (n > 0) {
+            if (!run.readRunColour(code))
+                return false;
+            if (line)
+                for (qint64 i = x; i < std::min<qint64>(x + n, px.width()); ++i)
+                    line[i] = (i - x) % 2 == 0 ? run.first : run.second;
+            x += n;
+            continue;
+        }
+        uchar dx, dy;
+        switch (code) {
+        case 0: // end of row
+            x = 0;
+            ++row;
+            break;
+        case 1: // end of picture
+            return true;
+        case 2:
+            if (!in.byte(dx) || !in.byte(dy))
+                return false;
+            x += dx;
+            row += dy;
+            break;
+        default:
+            if (!decodeAbsolute(run, code, line, x, px.width()))
+                return false;
+            x += code;
+        }
+    }
+    return true;
+}
+
+} // namespace
+} // namespace bmp
+
+bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out)
+{
+    bmp::Layout layout;
+    if (!bmp::readLayout(device, layout))
+        return false;
+    Bitmap picture(int(std::clamp<qint64>(layout.width, 0, std::max(maxWidth, 0))),
+                   int(std::clamp<qint64>(layout.height, 0, std::max(maxHeight, 0))));
+    if (layout.width > 0 && layout.height > 0) {
+        const bool ok = layout.coding == bmp::Coding::Plain ? bmp::decodePlain(device, layout, picture)
+                                                            : bmp::decodeRle(device, layout, picture);
+        if (!ok)
+            return false;
+    }
+    out = std::move(picture);
+    return true;
+}

@@ -1,0 +1,182 @@
+// Saving BMP files: a save either writes the whole file and then replaces the old one, or says
+// why not and leaves the old file byte for byte.
+#include <QtTest>
+
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include "TestSupport.h"
+#include "platform/BmpFile.h"
+#include "platform/Errors.h"
+#include "platform/SafeFile.h"
+
+namespace {
+
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+QString saveError(const QString& path) { return QStringLiteral("ファイル %1 を作成できません").arg(path); }
+
+// Saves, expecting the program's error. Returns the error's text, or what went wrong instead.
+QString failingSave(const QString& path, const Bitmap& chip)
+{
+    try {
+        WriteBmpFile(path, chip);
+    } catch (const EMarloError& e) {
+        return e.message();
+    }
+    return QStringLiteral("the save succeeded");
+}
+
+// A small file system of its own, mounted for one test when the test may mount.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& size)
+    {
+        mounted_ = ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                           QByteArray("size=" + size.toLatin1()).constData()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return mounted_; }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+    // Takes every free byte left, so the next write meets a full disk.
+    void fill() const
+    {
+        QFile filler(filePath(".filler"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+        while (filler.write(block.left(1)) == 1) {
+        }
+    }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+};
+
+} // namespace
+
+class BmpSaveTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { SetFileWriteFault({}); }
+
+    void saveReplacesAnExistingFile();
+    void failedSaveKeepsTheOldFileAndSaysWhy();
+    void everyFailingStepKeepsTheOldFile_data();
+    void everyFailingStepKeepsTheOldFile();
+    void fullDiskKeepsTheOldFile_data();
+    void fullDiskKeepsTheOldFile();
+};
+
+void BmpSaveTest::saveReplacesAnExistingFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("chip.bmp");
+    WriteBmpFile(path, NumberedBitmap(20, 20));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    WriteBmpFile(path, NumberedBitmap(3, 2));
+    Bitmap loaded;
+    QVERIFY(ReadBmpFile(path, loaded, kMaxChipSide, kMaxChipSide));
+    QVERIFY(loaded == NumberedBitmap(3, 2));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left behind
+    QCOMPARE(QFile::permissions(path), QFile::ReadOwner | QFile::ReadUser | QFile::WriteOwner | QFile::WriteUser | QFile::ReadOther);
+
+    // Saving through a link replaces the file it points to and keeps the link.
+    const QString link = dir.filePath("link.bmp");
+    QVERIFY(QFile::link(path, link));
+    WriteBmpFile(link, NumberedBitmap(5, 5));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QVERIFY(ReadBmpFile(path, loaded, kMaxChipSide, kMaxChipSide));
+    QVERIFY(loaded == NumberedBitmap(5, 5));
+}
+
+void BmpSaveTest::failedSaveKeepsTheOldFileAndSaysWhy()
+{
+    QTemporaryDir dir;
+    const QString missingFolder = dir.filePath("no/such/folder/chip.bmp");
+    QCOMPARE(failingSave(missingFolder, NumberedBitmap(4, 4)), saveError(missingFolder));
+    if (getuid() == 0)
+        return; // root writes into read-only folders; the rest needs an ordinary user
+    const QString path = dir.filePath("keep.bmp");
+    WriteBmpFile(path, NumberedBitmap(4, 4));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QVERIFY_THROWS_EXCEPTION(EMarloError, WriteBmpFile(path, NumberedBitmap(8, 8)));
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    Bitmap loaded;
+    QVERIFY(ReadBmpFile(path, loaded, kMaxChipSide, kMaxChipSide));
+    QVERIFY(loaded == NumberedBitmap(4, 4));
+}
+
+// A 20 by 20 chip is a file of 54 + 20 * 60 bytes; the write stops at each telling place.
+void BmpSaveTest::everyFailingStepKeepsTheOldFile_data()
+{
+    QTest::addColumn<int>("stage");
+    QTest::addColumn<qint64>("offset");
+    const qint64 size = 54 + 20 * 60;
+    QTest::newRow("nothing written") << int(FileWriteFault::Write) << qint64(0);
+    QTest::newRow("one byte") << int(FileWriteFault::Write) << qint64(1);
+    QTest::newRow("file header only") << int(FileWriteFault::Write) << qint64(14);
+    QTest::newRow("headers only") << int(FileWriteFault::Write) << qint64(54);
+    QTest::newRow("half the pixels") << int(FileWriteFault::Write) << size / 2;
+    QTest::newRow("all but the last byte") << int(FileWriteFault::Write) << size - 1;
+    QTest::newRow("flush to the disk") << int(FileWriteFault::Sync) << qint64(0);
+    QTest::newRow("close") << int(FileWriteFault::Close) << qint64(0);
+    QTest::newRow("rename") << int(FileWriteFault::Rename) << qint64(0);
+}
+
+void BmpSaveTest::everyFailingStepKeepsTheOldFile()
+{
+    QFETCH(int, stage);
+    QFETCH(qint64, offset);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("chip.bmp");
+    WriteBmpFile(path, NumberedBitmap(3, 3));
+    const QByteArray old = contents(path);
+    SetFileWriteFault({FileWriteFault::Stage(stage), offset});
+    QCOMPARE(failingSave(path, NumberedBitmap(20, 20)), saveError(path));
+    QCOMPARE(contents(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"chip.bmp"});
+    // A save where none was before leaves nothing.
+    const QString fresh = dir.filePath("fresh.bmp");
+    QCOMPARE(failingSave(fresh, NumberedBitmap(20, 20)), saveError(fresh));
+    QVERIFY(!QFileInfo::exists(fresh));
+}
+
+// The real thing: a full file system. Small chips fit in a buffer that is written only when it
+// is flushed, the case that once emptied the old file.
+void BmpSaveTest::fullDiskKeepsTheOldFile_data()
+{
+    QTest::addColumn<int>("side");
+    QTest::newRow("4 x 4") << 4;
+    QTest::newRow("73 x 73") << 73;
+    QTest::newRow("256 x 256") << 256;
+}
+
+void BmpSaveTest::fullDiskKeepsTheOldFile()
+{
+    QFETCH(int, side);
+    SmallDisk disk(QStringLiteral("256k"));
+    if (!disk.mounted())
+        QSKIP("this test may not mount a small file system");
+    const QString path = disk.filePath("chip.bmp");
+    WriteBmpFile(path, NumberedBitmap(10, 10));
+    const QByteArray old = contents(path);
+    disk.fill();
+    QCOMPARE(failingSave(path, NumberedBitmap(side, side)), saveError(path));
+    QCOMPARE(contents(path), old);
+    QCOMPARE(QDir(disk.filePath(".")).entryList(QDir::Files | QDir::Hidden), (QStringList{".filler", "chip.bmp"}));
+}
+
+QTEST_GUILESS_MAIN(BmpSaveTest)
+#include "test_bmpsave.moc"
