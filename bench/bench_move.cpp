@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One pointer motion of a move drag, a Ctrl scroll and a pen stroke in a shown chip window of
 // 1920 by 1080 with a 256 by 256 chip at zoom 16, through Qt's real event path and painting
 // included, beside a memset of the visible area's bytes. The design before the view was painted

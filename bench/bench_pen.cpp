@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What one pen motion costs next to a full redraw of the view (the baseline), on a 256 by 256
 // chip at zoom 16 in a shown window: a motion must follow the size of its segment, not the chip's.
 // The handlers are called directly here; bench_move drives the pen through real events.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading pictures larger than a chip: a BMP file is read for its top-left 256 by 256 in the same
 // time and memory whatever its size, and a clipboard PNG within a small multiple of its decoded
 // size. peak_growth_MB is how far the process's resident memory rose while reading.

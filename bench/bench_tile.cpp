@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tile preview's drawing beside a memcpy of the view's bytes, in the same run.
 // The preview must stay within twice the memcpy for a 1 by 1 chip at "×1" in a 1920 by 1080 view.
 #include "BenchSupport.h"

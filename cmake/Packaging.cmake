@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What an installed Marlo carries besides the program, and the Debian package made of it:
 #   cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release && cmake --build build-package
 #   cd build-package && cpack -G DEB

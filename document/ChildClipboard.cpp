@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Clipboard exchange.
 #include "document/Childwin.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Move tool and the pen's Ctrl scroll.
 #include "document/Childwin.h"
 

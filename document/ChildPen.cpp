@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pointer dispatch of the chip view, pen strokes and loop mode.
 #include "document/Childwin.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selection tool.
 #include "document/Childwin.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What a chip window needs of the program around it. The main window fills it in; the chip

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What both fuzz targets set up before the first input.
 #include <QBuffer>

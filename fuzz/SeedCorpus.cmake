@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Copies the files of the BMP corpus that match PATTERNS into DEST, a fuzzer's seed folder.
 #   cmake -DSOURCE=<bmpsuite> -DDEST=<folder> -DPATTERNS="*.bmp;*.png" -P SeedCorpus.cmake
 # Without the corpus the folder stays empty and the fuzzer starts from nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The BMP reader, with the block sizes a chip asks for: any input is refused or decoded to a
 // picture no larger than asked, without a sanitizer report.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decoding of a picture offered on the clipboard: the input is offered in every picture
 // format at once, so that each reader and the choice among them get it, for a chip of a size
 // taken from the input's length.

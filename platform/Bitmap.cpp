@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Bitmap.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the BMP reader learns from a file's headers, shared by its header and pixel units.
 #include <QIODevice>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pixels of a BMP file: only the rows and columns that land in the block asked for are read.
 #include "platform/BmpReader.h"
 

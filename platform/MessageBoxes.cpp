@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/MessageBoxes.h"
 
 #include <QApplication>

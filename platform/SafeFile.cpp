@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving without ever losing the old file. QSaveFile is not used: in Qt 6.4 a write that fails
 // only when QFile's buffer is flushed (ENOSPC on a small file) goes unnoticed by commit(), which
 // then renames the empty temporary file over the old one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/ScreenPlacement.h"
 
 #include <QEvent>

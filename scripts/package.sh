@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package of Marlo in a Release build of its own and checks it and its desktop
 # metadata with lintian, appstreamcli and desktop-file-validate.
 #   scripts/package.sh [build folder]    (default: build-package)

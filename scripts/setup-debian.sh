@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what Marlo needs, only what is missing.
 #   scripts/setup-debian.sh build   what building and running the editor needs
 #   scripts/setup-debian.sh test    that, plus what the test suite uses

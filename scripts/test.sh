@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds Marlo with AddressSanitizer and UndefinedBehaviorSanitizer and runs the whole test suite,
 # then builds the fuzz targets with clang and fuzzes each picture reader for a minute.
 set -euo pipefail

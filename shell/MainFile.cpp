@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file commands of the main window: new, open, save as, close and exit.
 #include <QAbstractItemView>
 #include <QCompleter>

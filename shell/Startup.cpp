@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/Startup.h"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/UFileNewDlg.h"
 
 #include <QGroupBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/Startup.h"
 
 int main(int argc, char* argv[])

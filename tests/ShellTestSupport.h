@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the tests of the application shell: the program's windows made as start-up
 // makes them, idle moments, chip windows, and answering modal dialogs.
 #pragma once

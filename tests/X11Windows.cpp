@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "X11Windows.h"
 
 #include <QElapsedTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Finds the top-level windows of another process on the X server, by what does not depend on the
 // locale: the process id a window carries (_NET_WM_PID) and its UTF-8 title (_NET_WM_NAME). The
 // legacy WM_NAME is written in the locale's encoding, so a lookup by it fails without a locale.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package with scripts/package.sh (a Release build of its own, which lintian,
 # appstreamcli and desktop-file-validate must accept) and checks what the package installs and
 # what it declares.

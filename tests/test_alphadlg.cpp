@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The opacity window: slider and entry follow each other, every keystroke that leaves a text is
 // checked at once, and the opacity reaches the tool state only when the window loses activation.
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bitmap every part of the program paints on: clipping, resizing and scaling.
 #include <QtTest>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading BMP files: the reference corpus, questionable and hostile input, pictures larger than
 // a chip, paths that are not files, and files the program saves.
 #include <QtTest>

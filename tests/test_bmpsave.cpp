@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving BMP files: a save either writes the whole file and then replaces the old one, or says
 // why not and leaves the old file byte for byte.
 #include <QtTest>

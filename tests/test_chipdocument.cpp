@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A chip window's life: new and loaded chips, saving, tool changes, the zoomed view and the
 // undo history.
 #include <QMessageBox>

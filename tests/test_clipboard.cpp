@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Copy and paste through the clipboard: what goes out, where a pasted picture lands, and the
 // floating move that follows a paste.
 #include <QtTest>

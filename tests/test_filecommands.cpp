@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file commands: New with its dialog and captions, Open, Save As, Close, and their dialogs.
 #include <QAbstractItemView>
 #include <QComboBox>

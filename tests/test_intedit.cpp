@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The integer entry: value apart from text, clamping, text conversion, spin steps, validation.
 #include <QAction>
 #include <QDialog>

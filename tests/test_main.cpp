@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: start-up, action table, menus, tool bar, shortcuts acting application-wide,
 // routing to the current chip window, idle-time Undo and Redo, hints and the error box.
 #include <QAbstractItemView>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Errors that escape an event handler outside the commands: the application object ends the
 // handler with one error box, and the program goes on.
 #include <QMessageBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The move tool and the pen's Ctrl scroll: offsets, wrapping, pending moves over several drags,
 // the commit triggers, and the shared tool state when windows change or close.
 #include <QtTest>

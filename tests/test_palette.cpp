@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colour palette: the strip arithmetic, the picks with the mouse, the entry and slider
 // couplings, what an opening shows, and what OK and Cancel hand back.
 #include <QtTest>

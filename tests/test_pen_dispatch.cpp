@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pointer dispatch of the chip view: which operation a press, a motion and a release reach
 // for each tool, buttons and modifiers, and the pen's scroll mode outlasting a Ctrl release.
 #include "PenTestHelpers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loop mode of the pen: which copies a segment leaving the view gets, where the stroke and the
 // pointer continue, and the swallowed echo of the pointer warp. The offscreen platform reports no
 // motion for a warp, so the echo is sent here by hand; the real one is checked under X.

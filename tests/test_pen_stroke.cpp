@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pen: what a stroke writes (opacity included), the points of a segment, where view points
 // land in the chip, the block of the view each segment refreshes, colour picking, and strokes that
 // leave the chip or run on a chip without pixels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The selection tool: the block a drag marks, its frame in the view, and what drops it.
 #include <QtTest>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tile preview: where the tiles land, how the copy is kept apart from the chip, and what
 // redraws the view (only a preview request or a zoom change).
 #include <QtTest>

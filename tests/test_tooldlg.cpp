@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool box: its window and buttons, showing the tool state, and clicks that run the main
 // window's commands, including a change the chip window refuses.
 #include <QButtonGroup>

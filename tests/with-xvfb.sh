@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs one command under an X server of its own: Xvfb at depth 24 on a display that Xvfb picks
 # itself (so tests running side by side never share one), with a window manager that binds no
 # keys, so windows become active and keys reach the program.

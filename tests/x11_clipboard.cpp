@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The clipboard is the system's: pictures go to and come from another program on a real X
 // server. xclip plays the other program, in both directions, as image/png.
 #include <QtTest>

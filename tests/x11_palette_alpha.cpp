@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The palette and the opacity window on a real X server with a window manager: the range
 // message takes the activation away and gives it back, clicks come from a real pointer, and the
 // opacity reaches the tool state when another window is clicked. With MARLO_SCREENSHOT_DIR set

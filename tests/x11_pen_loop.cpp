@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loop mode with a real pointer on a real X server: the stroke is drawn with xdotool, the pointer
 // must land on the opposite side after the wrap, the warp's own motion must be swallowed, and the
 // saved file must hold exactly the pixels of the stroke.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pen on a scaled screen (QT_SCALE_FACTOR 2 and 1.5) with real pointer events: every device
 // pixel of a magnified pixel hits that pixel, a loop stroke carries the pointer to the exact device
 // pixel wherever the window lies, and at 2x a chip pixel at zoom 1 is a crisp 2 by 2 block.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's shortcuts with real key events from the X server: the keys that carry "+"
 // and "-" with their modifiers, the keypad's keys, Enter and plain letters in a tool window's
 // entry, and a menu's own letters while it is open.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A whole session with the built program, driven as a user drives it: real keys and pointer
 // through the X server. Make a chip, paint a stroke, save it through the dialog, quit; then
 // read the file back.

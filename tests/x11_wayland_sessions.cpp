@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loop editing on the desktops people use, driven as a person drives them: the built program on
 // plain X11, on Xwayland in a weston session that runs inside this test's X server, and on Wayland
 // alone. Keys and pointer go through the outer X server, so under weston every event takes the
