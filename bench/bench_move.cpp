@@ -70,6 +70,24 @@ void BM_ScrollMotion(benchmark::State& state)
     runDrag(state, ToolPen, false, false, Qt::ControlModifier);
 }
 
+// A slow hand at zoom 16: back and forth by one device pixel inside one chip pixel, so the picture
+// stays where it is.
+void BM_MoveMotion_withinAPixel(benchmark::State& state)
+{
+    ShownChipWindow w(kZoom);
+    ToolData->FLoop = true;
+    w.child.ChangeTool(ToolMove);
+    const QPoint at = w.visibleOrigin() + QPoint(800, 500);
+    w.press(at);
+    bool back = false;
+    for (auto _ : state) {
+        w.moveTo(back ? at : at + QPoint(1, 0));
+        back = !back;
+    }
+    w.release(at);
+    w.child.ConfirmTool();
+}
+
 // Back and forth between two neighbouring chip pixels: every motion paints a segment and shows
 // another position in the status line.
 void BM_PenMotion(benchmark::State& state)
@@ -209,6 +227,7 @@ BENCHMARK(VisibleAreaMemsetBaseline)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MoveMotion_loop)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MoveMotion_noloop)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MoveMotion_loop_selection)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MoveMotion_withinAPixel)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScrollMotion)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PenMotion)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FormerDesign_MoveMotion_loop)->Unit(benchmark::kMicrosecond);

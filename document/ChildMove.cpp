@@ -56,6 +56,7 @@ void stampWrapped(Bitmap& dst, const Bitmap& src, const TRect& block, int dx, in
 
 void TMDIChild::BeginMove(int X, int Y)
 {
+    FShownShift.reset();
     if (ToolData->FBusy) {
         // A further drag of a pending move: shift the anchor with the pointer so the offset
         // reached so far carries on without a jump.
@@ -77,20 +78,37 @@ void TMDIChild::BeginMove(int X, int Y)
     ToolData->FBusy = true;
 }
 
+// At a high zoom most motions stay inside one chip pixel: they would draw the same picture again
+// and repaint the whole visible view for nothing.
+bool TMDIChild::ShiftChanges(int X, int Y)
+{
+    const TDragShift shift = DragShift(X, Y);
+    if (FShownShift == shift) {
+        FToPt = TPoint{X, Y};
+        return false;
+    }
+    FShownShift = shift;
+    return true;
+}
+
 void TMDIChild::DragMove(int X, int Y)
 {
-    if (!FDragging || !ToolData->FBusy)
+    if (!FDragging || !ToolData->FBusy || !ShiftChanges(X, Y))
         return;
     DrawMoved(X, Y);
     RenderView();
 }
 
+TMDIChild::TDragShift TMDIChild::DragShift(int X, int Y) const
+{
+    const int zoom = std::max(FZoom, 1);
+    return TDragShift{dragOffset(FFromPt.X, X, zoom), dragOffset(FFromPt.Y, Y, zoom)};
+}
+
 void TMDIChild::DrawMoved(int X, int Y)
 {
     FToPt = TPoint{X, Y};
-    const int zoom = std::max(FZoom, 1);
-    const int64_t dx = dragOffset(FFromPt.X, FToPt.X, zoom);
-    const int64_t dy = dragOffset(FFromPt.Y, FToPt.Y, zoom);
+    const auto [dx, dy] = DragShift(X, Y);
     const TRect block = FSelected ? FSelRect : TRect{0, 0, FFloatBmp.width(), FFloatBmp.height()};
 
     if (ToolData->FLoop) {
@@ -124,6 +142,7 @@ void TMDIChild::CommitMove()
 
 void TMDIChild::BeginScroll(int X, int Y)
 {
+    FShownShift.reset();
     FDragging = true;
     FFromPt = TPoint{X, Y};
     FToPt = TPoint{X, Y};
@@ -133,12 +152,12 @@ void TMDIChild::BeginScroll(int X, int Y)
 
 void TMDIChild::ScrollMove(int X, int Y)
 {
-    if (!FDragging || !ToolData->FBusy)
+    if (!FDragging || !ToolData->FBusy || !ShiftChanges(X, Y))
         return;
     FToPt = TPoint{X, Y};
-    const int zoom = std::max(FZoom, 1);
-    const int wx = wrapOffset(dragOffset(FFromPt.X, FToPt.X, zoom), FChipBmp.width());
-    const int wy = wrapOffset(dragOffset(FFromPt.Y, FToPt.Y, zoom), FChipBmp.height());
+    const TDragShift shift = DragShift(X, Y);
+    const int wx = wrapOffset(shift.X, FChipBmp.width());
+    const int wy = wrapOffset(shift.Y, FChipBmp.height());
     stampWrapped(FChipBmp, FFloatBmp, TRect{0, 0, FFloatBmp.width(), FFloatBmp.height()}, wx, wy);
     RenderView();
 }
@@ -159,6 +178,7 @@ void TMDIChild::KeepDragAcrossZoom(int OldZoom)
 {
     if (OldZoom < 1 || OldZoom == FZoom)
         return;
+    FShownShift.reset();
     const bool movePending = ToolData->FTool == ToolMove && ToolData->FBusy && ToolData->FFloating &&
                              holdsToolState();
     const bool scrolling = ToolData->FTool == ToolPen && FScrollDrag && FDragging && ToolData->FBusy;

@@ -94,6 +94,15 @@ private:
     // Move tool and the pen's Ctrl scroll.
     void BeginMove(int X, int Y);
     void DragMove(int X, int Y);
+    // The chip pixels a drag from FFromPt to (X, Y) shifts the picture by, before any wrap.
+    struct TDragShift {
+        int64_t X = 0;
+        int64_t Y = 0;
+        friend bool operator==(const TDragShift&, const TDragShift&) = default;
+    };
+    TDragShift DragShift(int X, int Y) const;
+    // False when a motion to (X, Y) leaves the picture where it is shown.
+    bool ShiftChanges(int X, int Y);
     void DrawMoved(int X, int Y);
     void CommitMove();
     void BeginScroll(int X, int Y);
@@ -123,6 +132,9 @@ private:
     std::optional<TPoint> FLateEchoPt;
     TPoint FFromPt;
     TPoint FToPt;
+    // The shift the chip shows during a move or scroll drag, unknown until the drag's first
+    // motion draws it.
+    std::optional<TDragShift> FShownShift;
     bool FDragging = false;
     bool FScrollDrag = false;
     bool FSelected = false;

@@ -287,13 +287,21 @@ void MoveTest::pendingMoveContinuesWithoutAJump()
     QCOMPARE(p.chip(), moved(before, 10, 3, false));
     moveTo(*c, QPoint(46, 54)); // (-2, +2)
     QCOMPARE(p.chip(), moved(before, 8, 5, false));
-    release(*c, QPoint(46, 54));
+    moveTo(*c, QPoint(47, 55)); // half a chip pixel further on each axis
+    QCOMPARE(p.chip(), moved(before, 8, 5, false));
+    release(*c, QPoint(47, 55));
+
+    // The half pixel left over counts: one more device pixel completes it.
+    press(*c, QPoint(3, 60));
+    moveTo(*c, QPoint(4, 61));
+    QCOMPARE(p.chip(), moved(before, 9, 6, false));
+    release(*c, QPoint(4, 61));
 
     // A press without motion, then the confirm: exactly what was shown.
-    press(*c, QPoint(3, 60));
-    release(*c, QPoint(3, 60));
+    press(*c, QPoint(20, 20));
+    release(*c, QPoint(20, 20));
     c->ConfirmTool();
-    QCOMPARE(p.chip(), moved(before, 8, 5, false));
+    QCOMPARE(p.chip(), moved(before, 9, 6, false));
     QCOMPARE(p.undoCount(), snapshots + 1);
 }
 
