@@ -68,5 +68,17 @@ packaged ./usr/share/metainfo/io.github.marlo_editor.marlo.metainfo.xml | grep -
   fail "the metainfo has no release $version"
 packaged ./usr/bin/marlo | file - | grep -q ", stripped" || fail "the binary is not stripped"
 
+# The manual page reads without a warning on a terminal with a UTF-8 locale and on one without
+# any locale, where groff has no Japanese glyphs.
+if command -v man >/dev/null; then
+  page=$(mktemp)
+  packaged ./usr/share/man/man1/marlo.1.gz >"$page"
+  for locale in C C.UTF-8; do
+    warnings=$(env -u LANG -u LANGUAGE LC_ALL=$locale MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man in the $locale locale warns: $warnings"
+  done
+  rm -f "$page"
+fi
+
 [ "$failures" -eq 0 ] || exit 1
 echo "$(basename "$deb"): file list and control fields as expected"
