@@ -16,6 +16,7 @@
 #include <sys/prctl.h>
 
 #include "PenTestHelpers.h"
+#include "X11Windows.h"
 #include "platform/BmpFile.h"
 
 using namespace pen;
@@ -315,6 +316,13 @@ bool X11WaylandSessions::startMarlo(Desktop desktop)
     marlo.start(qEnvironmentVariable("MARLO_BINARY"), {});
     if (!marlo.waitForStarted() || !waitForNewWindow(before, 30000))
         return false;
+    // On plain X11 weston's window shares the screen, and on a busy machine it may be mapped, and
+    // take the focus, after the program's: the keys must go to the program.
+    if (desktop == Desktop::X11) {
+        const QString main = WaitForProcessWindow(marlo.processId(), QStringLiteral("Marlo"));
+        if (main.isEmpty() || !Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), main}))
+            return false;
+    }
     QTest::qWait(kFocusPause);
     return true;
 }
