@@ -99,7 +99,8 @@ bool waitForNewWindow(const QImage& before, int timeout, int minimum = 1000)
         timeout);
 }
 
-// The geometry of the outer X server's window whose class instance matches, from xwininfo.
+// The geometry of the outer X server's window whose class instance matches, from xwininfo, once
+// it is on the screen.
 QRect windowGeometry(const QString& classname)
 {
     QString id;
@@ -109,6 +110,8 @@ QRect windowGeometry(const QString& classname)
     p.start(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id.split(u'\n').first()});
     p.waitForFinished(10000);
     const QString info = QString::fromLatin1(p.readAllStandardOutput());
+    if (!info.contains(QLatin1String("IsViewable")))
+        return QRect(); // not mapped yet
     const auto field = [&info](const char* name) {
         const qsizetype at = info.indexOf(QLatin1String(name));
         return at < 0 ? 0 : info.mid(at + qstrlen(name)).section(u'\n', 0, 0).trimmed().toInt();
