@@ -5,10 +5,8 @@
 #include <QCursor>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include "PenTestHelpers.h"
-#include "platform/BmpFile.h"
 
 using namespace pen;
 
@@ -52,13 +50,7 @@ void X11PenLoop::strokeAcrossAnEdge_data()
     QTest::addColumn<QSize>("chip");
     QTest::addColumn<int>("zoom");
     QTest::addColumn<bool>("loop");
-    // View points: the press, a motion inside, the motion that crosses the edge, and one after it.
-    QTest::addColumn<QPoint>("pressAt");
-    QTest::addColumn<QPoint>("inside");
-    QTest::addColumn<QPoint>("across");
-    QTest::addColumn<QPoint>("after");
-    QTest::addColumn<QPoint>("landing"); // where the pointer is after the crossing
-    QTest::addColumn<QString>("pixels");
+    addLoopStrokeColumns();
 
     // (20,20)-(3,20) paints (2,2) (1,2); (3,20)-(-2,20) paints (0,2), its copy (8,2) misses the
     // chip; the stroke goes on from x 62: (62,20)-(50,20) paints (7,2).
@@ -129,12 +121,8 @@ void X11PenLoop::strokeAcrossAnEdge()
     QTRY_VERIFY(!probe.dragging());
     QVERIFY(!ToolData->FBusy);
 
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString file = dir.filePath(QStringLiteral("stroke.bmp"));
-    c->SaveToFile(file);
     Bitmap saved;
-    QVERIFY(ReadBmpFile(file, saved, kMaxChipSide, kMaxChipSide));
+    QVERIFY(savedPicture(*c, saved));
     QCOMPARE(saved.width(), chip.width());
     QCOMPARE(saved.height(), chip.height());
     QCOMPARE(text(paintedPixels(saved)), pixels);

@@ -6,13 +6,11 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QtGui/qguiapplication_platform.h>
 #include <cmath>
 #include <xcb/xcb.h>
 
 #include "PenTestHelpers.h"
-#include "platform/BmpFile.h"
 
 using namespace pen;
 
@@ -133,13 +131,7 @@ void X11PenScaled::everyDevicePixelHitsItsChipPixel()
 void X11PenScaled::loopStrokeLandsOnTheExactDevicePixel_data()
 {
     QTest::addColumn<QPoint>("shift"); // of the window's origin, in device pixels
-    // View points: the press, a motion inside, the motion across the edge, and one after it.
-    QTest::addColumn<QPoint>("pressAt");
-    QTest::addColumn<QPoint>("inside");
-    QTest::addColumn<QPoint>("across");
-    QTest::addColumn<QPoint>("after");
-    QTest::addColumn<QPoint>("landing");
-    QTest::addColumn<QString>("pixels");
+    addLoopStrokeColumns();
 
     // Chip 8 by 8 at zoom 8. Each landing is the first view pixel of a chip pixel, so a warp that
     // fell one device pixel short would continue the stroke from the neighbouring chip pixel.
@@ -192,11 +184,8 @@ void X11PenScaled::loopStrokeLandsOnTheExactDevicePixel()
     QVERIFY(Xdotool({QStringLiteral("mouseup"), QStringLiteral("1")}));
     QTRY_VERIFY(!probe.dragging());
 
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("stroke.bmp"));
-    c->SaveToFile(file);
     Bitmap saved;
-    QVERIFY(ReadBmpFile(file, saved, kMaxChipSide, kMaxChipSide));
+    QVERIFY(savedPicture(*c, saved));
     QCOMPARE(text(paintedPixels(saved)), pixels);
 }
 
