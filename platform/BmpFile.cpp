@@ -3,32 +3,16 @@
 
 #include <QFile>
 #include <QtEndian>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/BmpReader.h"
 #include "platform/Errors.h"
 #include "platform/SafeFile.h"
+#include "platform/SystemFile.h"
 
 bool ReadBmpFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight)
 {
-    // Opening a named pipe waits for a writer, and opening a device can act on it: ask first.
-    // The descriptor is opened without waiting and asked again, in case the path changed between.
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st;
-    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
     QFile file;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return false;
-    }
-    return DecodeBmp(file, maxWidth, maxHeight, out);
+    return OpenRegularFile(path, file) && DecodeBmp(file, maxWidth, maxHeight, out);
 }
 
 void WriteBmpFile(const QString& path, const Bitmap& bitmap)

@@ -18,6 +18,7 @@
 #include "document/Childwin.h"
 #include "platform/Errors.h"
 #include "platform/MessageBoxes.h"
+#include "platform/RunSettings.h"
 #include "shell/About.h"
 #include "shell/UFileNewDlg.h"
 #include "shell/UTailViewWin.h"
@@ -100,6 +101,8 @@ TMainForm::~TMainForm()
     qApp->removeEventFilter(this);
     if (ChipHost() == this)
         SetChipHost(nullptr);
+    DisposeFileDialog(OpenPicDlg);
+    DisposeFileDialog(FSaveFileDlg);
 }
 
 QAction* TMainForm::makeAction(const QString& Category, const QString& Caption, const QString& Hint,

@@ -14,6 +14,7 @@
 
 #include "document/Childwin.h"
 #include "platform/BmpFile.h"
+#include "platform/RunSettings.h"
 #include "shell/Main.h"
 #include "shell/UFileNewDlg.h"
 
@@ -46,8 +47,7 @@ void showPreview(QLabel* picture, QLabel* size, const QString& path)
 
 QFileDialog* makeOpenPictureDialog(QWidget* parent)
 {
-    auto* dialog = new QFileDialog(parent);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    QFileDialog* dialog = NewFileDialog(parent);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     // A name that does not exist is accepted: it becomes a white chip captioned with it.
     dialog->setFileMode(QFileDialog::AnyFile);
@@ -103,8 +103,7 @@ void removeCloseShortcut(QMdiSubWindow* window)
 void TMainForm::createFileDialogs()
 {
     OpenPicDlg = makeOpenPictureDialog(this);
-    FSaveFileDlg = new QFileDialog(this, QStringLiteral("名前を付けて保存"));
-    FSaveFileDlg->setOption(QFileDialog::DontUseNativeDialog);
+    FSaveFileDlg = NewFileDialog(this, QStringLiteral("名前を付けて保存"));
     FSaveFileDlg->setAcceptMode(QFileDialog::AcceptSave);
     FSaveFileDlg->setFileMode(QFileDialog::AnyFile);
     FSaveFileDlg->setOption(QFileDialog::DontConfirmOverwrite);

@@ -5,12 +5,12 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTranslator>
 #include <exception>
 
 #include "platform/Errors.h"
+#include "platform/InterfaceFont.h"
+#include "platform/RunSettings.h"
 #include "shell/About.h"
 #include "shell/Main.h"
 #include "shell/UFileNewDlg.h"
@@ -103,12 +103,8 @@ int RunMarlo(int argc, char* argv[])
     QApplication::setWindowIcon(icon);
     InstallQtTranslation();
 
-    // Nothing is kept between runs but the files the user saves. Qt's own file dialog records its
-    // folder and layout in the user's settings; this run's settings live in a folder that goes
-    // away with the run.
-    const QTemporaryDir settingsOfThisRun;
-    if (settingsOfThisRun.isValid())
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsOfThisRun.path());
+    UseJapaneseInterfaceFont();
+    const TSettingsOfThisRun settingsOfThisRun;
 
     CreateMarloWindows();
     MainForm->show();
