@@ -63,7 +63,7 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
 
 include(CPack)
 
-if(MARLO_TESTS)
+if(MARLO_TESTS AND NOT WIN32)
   # Builds a Release copy of its own: a package made from the sanitizer build would depend on
   # the sanitizer runtimes. One compiler at a time leaves the other core to the test running beside.
   add_test(NAME package_deb

@@ -26,10 +26,16 @@ QString JapaneseInterfaceFamily()
     for (const char* preferred : {"Yu Gothic UI", "Meiryo UI", "MS UI Gothic"})
         if (japanese.contains(QLatin1String(preferred)))
             return QLatin1String(preferred);
+    // Vertical faces (named with "@") and serif ones are passed over; of the rest, a face drawn for
+    // Japanese is preferred to one of a pan-CJK family drawn for Chinese or Korean.
+    QStringList usable;
     for (const QString& family : japanese)
         if (!family.startsWith(QLatin1Char('@')) && !isSerifName(family) && !QFontDatabase::isPrivateFamily(family))
+            usable << family;
+    for (const QString& family : usable)
+        if (family.contains(QLatin1String(" JP")) || family.contains(QLatin1String("Japanese")))
             return family;
-    return QString();
+    return usable.value(0);
 }
 
 void UseJapaneseInterfaceFont()

@@ -2,6 +2,7 @@
 #include "platform/PictureData.h"
 
 #include <QBuffer>
+#include <QtEndian>
 #include <QImageReader>
 #include <algorithm>
 
@@ -128,4 +129,28 @@ OfferedPicture ReadOfferedPicture(const QMimeData& data, int maxWidth, int maxHe
         return OfferedPicture::Unreadable;
     out = topLeft(image, maxWidth, maxHeight);
     return OfferedPicture::Read;
+}
+
+QByteArray BmpFileOfDib(const QByteArray& dib)
+{
+    const auto* d = reinterpret_cast<const uchar*>(dib.constData());
+    qint64 pixels = 0; // where the pixels start, counted from the info header
+    if (dib.size() >= 12 && qFromLittleEndian<quint32>(d) == 12) {
+        const int bits = qFromLittleEndian<quint16>(d + 10);
+        pixels = 12 + (bits <= 8 ? 3 << bits : 0);
+    } else if (dib.size() >= 40) {
+        const qint64 header = qFromLittleEndian<quint32>(d);
+        const int bits = qFromLittleEndian<quint16>(d + 14);
+        const quint32 compression = qFromLittleEndian<quint32>(d + 16);
+        const qint64 colours = qFromLittleEndian<quint32>(d + 32);
+        const qint64 masks = header != 40 ? 0 : compression == 3 ? 12 : compression == 6 ? 16 : 0; // BI_(ALPHA)BITFIELDS
+        pixels = header + masks + 4 * (colours ? colours : bits <= 8 ? qint64(1) << bits : 0);
+    }
+    QByteArray file(14, '\0');
+    auto* f = reinterpret_cast<uchar*>(file.data());
+    f[0] = 'B';
+    f[1] = 'M';
+    qToLittleEndian<quint32>(quint32(std::min<qint64>(14 + qint64(dib.size()), UINT32_MAX)), f + 2);
+    qToLittleEndian<quint32>(quint32(std::min<qint64>(14 + pixels, UINT32_MAX)), f + 10);
+    return file + dib;
 }

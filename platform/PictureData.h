@@ -31,3 +31,8 @@ OfferedPicture ReadOfferedPicture(const QMimeData& data, int maxWidth, int maxHe
 // at most maxPixels.
 bool DecodePictureData(const QString& mimeType, const QByteArray& bytes, int maxWidth, int maxHeight, Bitmap& out,
                        qint64 maxPixels = kMaxDecodedPicturePixels);
+
+// A BMP file of a device-independent bitmap as Windows' clipboard holds one (CF_DIB: the info
+// header, bit masks, palette and pixels, without the file header), so that it is read like any
+// BMP file. The pixels are taken to follow the header, masks and palette at once, as in CF_DIB.
+QByteArray BmpFileOfDib(const QByteArray& dib);

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -80,6 +81,10 @@ void TNewFile::copyPermissionsFrom(const QString&) {}
 
 bool RenameOver(const QString& from, const QString& to)
 {
+    // Windows refuses to replace a read-only file; Wine does not always, so it is asked here.
+    const DWORD attributes = ::GetFileAttributesW(nativeName(to).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     return ::MoveFileExW(nativeName(from).c_str(), nativeName(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 

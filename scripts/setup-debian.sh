@@ -3,6 +3,7 @@
 # Installs what Marlo needs, only what is missing.
 #   scripts/setup-debian.sh build   what building and running the editor needs
 #   scripts/setup-debian.sh test    that, plus what the test suite uses
+#   scripts/setup-debian.sh windows what the Windows build and its tests under Wine use (Debian only)
 # On Debian and its derivatives the packages are installed with apt (with sudo when not root).
 # Elsewhere the script names the packages (Debian, Fedora and openSUSE names) and carries on when
 # CMake, Ninja, a C++20 compiler and Qt 6 are found.
@@ -44,8 +45,38 @@ appstream-compose      appstream-compose            appstream-compose
 desktop-file-utils     desktop-file-utils           desktop-file-utils
 "
 
-packages="$build_packages"
-[ "${1:-build}" = test ] && packages+="$test_packages"
+# The Windows build cross-compiles with MinGW-w64 (posix threads: Qt uses std::thread) against a
+# Qt for Windows, with the host's moc, rcc and uic; its tests run under Wine on an X server.
+windows_packages="
+cmake                           -  -
+ninja-build                     -  -
+qt6-base-dev                    -  -
+qt6-base-dev-tools              -  -
+qt6-translations-l10n           -  -
+mingw-w64                       -  -
+g++-mingw-w64-x86-64-posix      -  -
+gcc-mingw-w64-x86-64-posix      -  -
+wine64                          -  -
+nsis                            -  -
+zip                             -  -
+xz-utils                        -  -
+dpkg-dev                        -  -
+xvfb                            -  -
+xauth                           -  -
+x11-utils                       -  -
+openbox                         -  -
+xdotool                         -  -
+xclip                           -  -
+procps                          -  -
+fonts-noto-cjk                  -  -
+fonts-dejavu-core               -  -
+"
+
+case "${1:-build}" in
+  test) packages="$build_packages$test_packages" ;;
+  windows) packages="$windows_packages" ;;
+  *) packages="$build_packages" ;;
+esac
 
 # The names in one column (1 Debian, 2 Fedora, 3 openSUSE).
 names() { awk -v c="$1" 'NF && $c != "-" { print $c }' <<<"$packages"; }

@@ -2,6 +2,7 @@
 // The file commands of the main window: new, open, save as, close and exit.
 #include <QAbstractItemView>
 #include <QCompleter>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
@@ -142,7 +143,8 @@ void TMainForm::ActFileOpenExecute()
         OpenPicDlg->selectFile(FLastOpened);
     if (!execFileDialog(OpenPicDlg))
         return;
-    FLastOpened = OpenPicDlg->selectedFiles().first();
+    // The caption and every message show the path as the system writes it.
+    FLastOpened = QDir::toNativeSeparators(OpenPicDlg->selectedFiles().first());
     CreateChip(FLastOpened, kMaxChipSide, kMaxChipSide, false);
 }
 
@@ -165,7 +167,7 @@ void TMainForm::ActFileSaveAsExecute()
     QPointer<TMDIChild> target = chip;
     if (!execFileDialog(FSaveFileDlg))
         return;
-    FLastSaved = FSaveFileDlg->selectedFiles().first();
+    FLastSaved = QDir::toNativeSeparators(FSaveFileDlg->selectedFiles().first());
     if (target)
         target->SaveToFile(FLastSaved);
 }

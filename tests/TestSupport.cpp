@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,11 +14,19 @@
 #include <QProcess>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QThread>
 #include <QTimer>
 #include <QWindow>
 
 #include "tools/UEditerData.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
 
 QString ChildwinProbe::panel0() const
 {
@@ -163,6 +172,38 @@ QByteArray HeaderOnlyBmp()
     return QByteArray::fromHex("424d1e000000000000001e00000014000000040004000100180000000000");
 }
 
+#ifdef Q_OS_WIN
+NamedPipe::NamedPipe(const QString&)
+{
+    static int pipes = 0;
+    path_ = QStringLiteral("\\\\.\\pipe\\marlo-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++pipes);
+    HANDLE h = ::CreateNamedPipeW(reinterpret_cast<const wchar_t*>(path_.utf16()), PIPE_ACCESS_OUTBOUND,
+                                  PIPE_TYPE_BYTE | PIPE_WAIT, 4, 4096, 4096, 0, nullptr);
+    handle_ = h == INVALID_HANDLE_VALUE ? -1 : reinterpret_cast<qintptr>(h);
+    if (handle_ == -1)
+        path_.clear();
+}
+
+NamedPipe::~NamedPipe()
+{
+    if (handle_ != -1)
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+#else
+NamedPipe::NamedPipe(const QString& folder) : path_(QDir(folder).filePath(QStringLiteral("pipe")))
+{
+    handle_ = ::mkfifo(QFile::encodeName(path_).constData(), 0600) == 0 ? 0 : -1;
+    if (handle_ == -1)
+        path_.clear();
+}
+
+NamedPipe::~NamedPipe()
+{
+    if (handle_ != -1)
+        QFile::remove(path_);
+}
+#endif
+
 QString SharedPath(const QString& relative)
 {
     const QString root = qEnvironmentVariable("MARLO_SHARED_DIR");
@@ -200,13 +241,133 @@ QRect FindWhiteBlock(const QImage& screen, int w, int h)
     return QRect();
 }
 
+#ifdef Q_OS_WIN
+// One request to the bridge: files named after it in the bridge's folder.
+struct X11Tool::Impl {
+    QString base;
+    bool done = false;
+    int status = -1;
+
+    static QString folder() { return qEnvironmentVariable("MARLO_X11_BRIDGE"); }
+    QString file(const char* suffix) const { return base + QLatin1String(suffix); }
+    bool send(const QStringList& lines) const
+    {
+        QFile request(file(".req.tmp"));
+        if (!request.open(QIODevice::WriteOnly))
+            return false;
+        request.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+        request.close();
+        QFile::remove(file(".req"));
+        return QFile::rename(file(".req.tmp"), file(".req"));
+    }
+    bool poll()
+    {
+        QFile rc(file(".rc"));
+        if (!done && rc.open(QIODevice::ReadOnly)) {
+            status = rc.readAll().trimmed().toInt();
+            done = true;
+        }
+        return done;
+    }
+};
+
+X11Tool::X11Tool(const QString& program, const QStringList& args, const QByteArray& input) : impl_(new Impl)
+{
+    static int requests = 0;
+    if (Impl::folder().isEmpty())
+        return;
+    impl_->base = QDir(Impl::folder()).filePath(QStringLiteral("%1-%2").arg(QCoreApplication::applicationPid()).arg(++requests));
+    if (!input.isEmpty()) {
+        QFile in(impl_->file(".in"));
+        if (in.open(QIODevice::WriteOnly))
+            in.write(input);
+    }
+    if (!impl_->send(QStringList{program} + args))
+        impl_->base.clear();
+}
+
+X11Tool::~X11Tool()
+{
+    if (!started())
+        return;
+    if (!finished()) {
+        X11Tool stop(QStringLiteral("stop"), {QFileInfo(impl_->base).fileName()});
+        stop.succeeded();
+        succeeded(5000);
+    }
+    for (const char* suffix : {".in", ".out", ".rc"})
+        QFile::remove(impl_->file(suffix));
+}
+
+bool X11Tool::started() const { return !impl_->base.isEmpty(); }
+
+bool X11Tool::finished() { return started() && impl_->poll(); }
+
+bool X11Tool::succeeded(int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (started() && !impl_->poll() && timer.elapsed() < timeoutMs)
+        QThread::msleep(10);
+    return finished() && impl_->status == 0;
+}
+
+int X11Tool::exitCode() { return finished() ? impl_->status : -1; }
+
+QByteArray X11Tool::output()
+{
+    QFile out(impl_->file(".out"));
+    return finished() && out.open(QIODevice::ReadOnly) ? out.readAll() : QByteArray();
+}
+
+bool X11Tool::installed(const QString&) { return !Impl::folder().isEmpty(); }
+#else
+struct X11Tool::Impl {
+    QProcess process;
+    bool started = false;
+};
+
+X11Tool::X11Tool(const QString& program, const QStringList& args, const QByteArray& input) : impl_(new Impl)
+{
+    impl_->process.start(program, args);
+    impl_->started = impl_->process.waitForStarted(5000);
+    if (impl_->started && !input.isEmpty()) {
+        impl_->process.write(input);
+        impl_->process.closeWriteChannel();
+    }
+}
+
+X11Tool::~X11Tool()
+{
+    if (impl_->process.state() != QProcess::NotRunning) {
+        impl_->process.kill();
+        impl_->process.waitForFinished(5000);
+    }
+}
+
+bool X11Tool::started() const { return impl_->started; }
+
+bool X11Tool::finished() { return impl_->process.state() == QProcess::NotRunning; }
+
+bool X11Tool::succeeded(int timeoutMs)
+{
+    return impl_->process.waitForFinished(timeoutMs) && impl_->process.exitStatus() == QProcess::NormalExit &&
+           impl_->process.exitCode() == 0;
+}
+
+int X11Tool::exitCode() { return finished() ? impl_->process.exitCode() : -1; }
+
+QByteArray X11Tool::output() { return impl_->process.readAllStandardOutput(); }
+
+bool X11Tool::installed(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }
+#endif
+
 bool Xdotool(const QStringList& args, QString* output)
 {
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), args);
-    const bool ok = p.waitForFinished(15000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    X11Tool xdotool(QStringLiteral("xdotool"), args);
+    const bool ok = xdotool.succeeded();
     if (output)
-        *output = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+        *output = QString::fromLocal8Bit(xdotool.output()).trimmed();
     return ok;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "document/Childwin.h"
@@ -86,6 +87,21 @@ QByteArray WhiteSixteenBitBmp();
 // OS/2 1 header would, and no pixels at all. Qt's reader took it for a whole picture.
 QByteArray HeaderOnlyBmp();
 
+// A named pipe that nobody writes to, which would hold a reader that opened it; gone with the
+// object. In the folder on Unix; Windows keeps its pipes in a namespace of their own.
+class NamedPipe {
+public:
+    explicit NamedPipe(const QString& folder);
+    ~NamedPipe();
+    NamedPipe(const NamedPipe&) = delete;
+    NamedPipe& operator=(const NamedPipe&) = delete;
+    QString path() const { return path_; } // empty when the pipe could not be made
+
+private:
+    QString path_;
+    qintptr handle_ = -1;
+};
+
 // Path of a file under the shared folder beside the project, or empty when it is absent.
 QString SharedPath(const QString& relative);
 
@@ -93,6 +109,32 @@ QString SharedPath(const QString& relative);
 QImage GrabScreen();
 // A white block of exactly w by h pixels on the screen (such as a new chip's view), or a null rect.
 QRect FindWhiteBlock(const QImage& screen, int w, int h);
+
+// xdotool or xclip, which play the user and the other programs on a real X server, started with
+// the arguments and fed input. A Windows program under Wine cannot start a Unix program: there
+// they run through the bridge of tests/windows/x11-bridge.sh, named by MARLO_X11_BRIDGE, and
+// Windows paths among the arguments reach them as the Unix paths Wine maps them to.
+class X11Tool {
+public:
+    X11Tool(const QString& program, const QStringList& args, const QByteArray& input = QByteArray());
+    ~X11Tool(); // ends the program if it still runs
+    X11Tool(const X11Tool&) = delete;
+    X11Tool& operator=(const X11Tool&) = delete;
+
+    bool started() const;
+    // Whether it has ended, without waiting.
+    bool finished();
+    // Waits without running the event loop: true when it ended in time with status 0.
+    bool succeeded(int timeoutMs = 15000);
+    int exitCode();
+    QByteArray output();
+
+    static bool installed(const QString& program);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 
 // Runs xdotool with the arguments; true when it ran and succeeded. Its output goes to output.
 bool Xdotool(const QStringList& args, QString* output = nullptr);

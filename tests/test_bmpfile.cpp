@@ -3,10 +3,10 @@
 // a chip, paths that are not files, and files the program saves.
 #include <QtTest>
 
-#include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "platform/BmpFile.h"
+#include "platform/PictureData.h"
 
 namespace {
 
@@ -136,6 +136,8 @@ class BmpFileTest : public QObject {
 private slots:
     void validFilesMatchTheirReferencePixelForPixel_data();
     void validFilesMatchTheirReferencePixelForPixel();
+    void damagedClipboardBitmapsAreRefused_data();
+    void damagedClipboardBitmapsAreRefused();
     void questionableAndBadFilesGetTheirChosenReading_data();
     void questionableAndBadFilesGetTheirChosenReading();
     void hostileFilesAreRefused_data();
@@ -177,6 +179,34 @@ void BmpFileTest::validFilesMatchTheirReferencePixelForPixel()
     QVERIFY(ReadBmpFile(file, loaded, kChip, kChip));
     const QString difference = differenceFromReference(loaded, reference);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    // The same bitmap as Windows' clipboard holds it, without its file header, reads the same.
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    Bitmap fromClipboard;
+    QVERIFY(DecodePictureData("image/bmp", BmpFileOfDib(f.readAll().mid(14)), kChip, kChip, fromClipboard));
+    QVERIFY(fromClipboard == loaded);
+}
+
+// A clipboard bitmap cut short, or one whose header promises more than it holds.
+void BmpFileTest::damagedClipboardBitmapsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("dib");
+    const QByteArray dib = EncodedPicture(QImage(7, 5, QImage::Format_RGB32), "BMP").mid(14);
+    QByteArray hugePalette = dib;
+    qToLittleEndian<quint32>(0x40000000, hugePalette.data() + 32);
+    QTest::newRow("nothing") << QByteArray();
+    QTest::newRow("header cut short") << dib.left(30);
+    QTest::newRow("pixels cut short") << dib.left(dib.size() - 1);
+    QTest::newRow("palette past the end") << hugePalette;
+}
+
+void BmpFileTest::damagedClipboardBitmapsAreRefused()
+{
+    QFETCH(QByteArray, dib);
+    Bitmap out(2, 2);
+    QVERIFY(!DecodePictureData("image/bmp", BmpFileOfDib(dib), kChip, kChip, out));
+    QCOMPARE(out.width(), 2);
 }
 
 // What the reader makes of each questionable and bad file of the corpus: a reference rendering
@@ -341,21 +371,27 @@ void BmpFileTest::pathsThatAreNotFilesAreUnreadable_data()
     QTest::addColumn<QString>("kind");
     QTest::newRow("named pipe") << "fifo";
     QTest::newRow("folder") << "folder";
+#ifdef Q_OS_WIN
+    // Reading the console waits for the user.
+    QTest::newRow("console") << "CON";
+    QTest::newRow("null device") << "NUL";
+#else
     QTest::newRow("device") << "/dev/zero";
     QTest::newRow("link to a pipe") << "link";
+#endif
 }
 
 void BmpFileTest::pathsThatAreNotFilesAreUnreadable()
 {
     QFETCH(QString, kind);
     QTemporaryDir dir;
-    QString path = kind.startsWith('/') ? kind : dir.filePath("chip.bmp");
-    if (kind == "fifo" || kind == "link")
-        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
+    QString path = kind.startsWith('/') || kind.isUpper() ? kind : dir.filePath("chip.bmp");
+    const NamedPipe pipe(dir.path());
+    QVERIFY(!pipe.path().isEmpty());
     if (kind == "fifo")
-        path = dir.filePath("pipe");
+        path = pipe.path();
     else if (kind == "link")
-        QVERIFY(QFile::link(dir.filePath("pipe"), path));
+        QVERIFY(QFile::link(pipe.path(), path));
     else if (kind == "folder")
         QVERIFY(QDir(dir.path()).mkdir("chip.bmp"));
     Bitmap loaded(3, 3);

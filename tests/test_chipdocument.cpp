@@ -7,7 +7,6 @@
 #include <QtTest>
 
 #include <climits>
-#include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "platform/BmpFile.h"
@@ -166,9 +165,9 @@ void ChipDocumentTest::failedLoadLeavesTheWindowAsItWas()
     QImage(8, 8, QImage::Format_RGB32).save(&png, "PNG");
     png.close();
     // A named pipe would hold the program until someone wrote to it.
-    const QString pipe = dir.filePath("pipe.bmp");
-    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    for (const QString& path : {png.fileName(), dir.filePath("missing.bmp"), pipe}) {
+    const NamedPipe pipe(dir.path());
+    QVERIFY(!pipe.path().isEmpty());
+    for (const QString& path : {png.fileName(), dir.filePath("missing.bmp"), pipe.path()}) {
         TMDIChild c;
         c.NewChip(path, 256, 256);
         c.setZoom(2);

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <QClipboard>
+#include <QImageReader>
 #include <QMimeData>
 #include <memory>
 
@@ -489,7 +490,9 @@ void ClipboardTest::unreadablePicturesEndThePasteWithAnError_data()
     QTest::newRow("truncated bmp") << "image/bmp" << bmp.left(bmp.size() / 2);
     QTest::newRow("bmp of 30 bytes") << "image/bmp" << HeaderOnlyBmp();
     QTest::newRow("not a bmp") << "image/bmp" << png;
-    QTest::newRow("not a jpeg") << "image/jpeg" << QByteArray("\xff\xd8 not a picture");
+    // Where Qt reads JPEG (a Qt without it takes image/jpeg for no picture at all).
+    if (QImageReader::supportedMimeTypes().contains("image/jpeg"))
+        QTest::newRow("not a jpeg") << "image/jpeg" << QByteArray("\xff\xd8 not a picture");
 }
 
 void ClipboardTest::unreadablePicturesEndThePasteWithAnError()

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 
 #include "ShellTestSupport.h"
 #include "platform/BmpFile.h"
+#include "platform/InterfaceFont.h"
 #include "platform/MessageBoxes.h"
 #include "shell/UFileNewDlg.h"
 #include "tools/UIntEdit.h"
@@ -97,6 +99,7 @@ private slots:
     void closeDestroysWithoutQuestion();
     void noKeyClosesAChip();
     void qtsOwnTextsAreJapanese();
+    void interfaceFaceShowsJapanese();
 
 private:
     QTemporaryDir dir;
@@ -362,7 +365,7 @@ void TestFileCommands::openMakesChipFromFile()
     activate(MainForm);
     QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier);
     QVERIFY(answer.answered());
-    QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), path);
+    QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), QDir::toNativeSeparators(path));
     TMDIChild* chip = MainForm->ActiveChip();
     QFETCH(QSize, size);
     QCOMPARE(chip->FChipBmp.width(), size.width());
@@ -545,7 +548,7 @@ void TestFileCommands::saveAsUnwritableFolder()
         boxes = catcher.boxes();
     }
     QCOMPARE(boxes.first().title, QStringLiteral("Ossery"));
-    QCOMPARE(boxes.first().text, QStringLiteral("ファイル %1 を作成できません.").arg(target));
+    QCOMPARE(boxes.first().text, QStringLiteral("ファイル %1 を作成できません.").arg(QDir::toNativeSeparators(target)));
     QCOMPARE(boxes.first().icon, int(QMessageBox::Critical));
     QCOMPARE(boxes.first().buttons, QStringList{QStringLiteral("OK")});
     QVERIFY(!QFileInfo::exists(target));
@@ -625,6 +628,26 @@ void TestFileCommands::qtsOwnTextsAreJapanese()
     QVERIFY2(buttons.contains(QStringLiteral("キャンセル")), qPrintable(buttons.join(u',')));
     TMDIChild* chip = newChip(QStringLiteral("NONAME1"));
     QCOMPARE(windowOf(chip)->systemMenu()->actions().constLast()->text(), QStringLiteral("閉じる(&C)"));
+}
+
+// On Windows the interface gets a face drawn for Japanese, never a serif one, in the system's
+// size; elsewhere the system's own choice stays.
+void TestFileCommands::interfaceFaceShowsJapanese()
+{
+    const QString family = JapaneseInterfaceFamily();
+    QVERIFY2(!family.isEmpty(), "no Japanese face is installed");
+    QVERIFY(QFontDatabase::writingSystems(family).contains(QFontDatabase::Japanese));
+    QVERIFY2(!family.contains(QLatin1String("Serif")) && !family.contains(QLatin1String("Mincho")), qPrintable(family));
+    const QFont before = QApplication::font();
+    UseJapaneseInterfaceFont();
+    const QFont after = QApplication::font();
+    QApplication::setFont(before);
+#ifdef Q_OS_WIN
+    QCOMPARE(after.family(), family);
+    QCOMPARE(after.pointSizeF(), before.pointSizeF());
+#else
+    QCOMPARE(after, before);
+#endif
 }
 
 QTEST_MAIN(TestFileCommands)

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyleFactory>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -116,6 +117,8 @@ private slots:
     void errorBoxText();
     void aboutBox();
     void exitClosesWithoutQuestion();
+    void altClickLeavesTheMenuBarAlone_data();
+    void altClickLeavesTheMenuBarAlone();
 };
 
 void TestMain::initTestCase()
@@ -911,6 +914,35 @@ void TestMain::exitClosesWithoutQuestion()
     MainForm->ActFileExit->trigger();
     QVERIFY(!MainForm->isVisible());
     QCOMPARE(catcher.boxes().size(), 0);
+}
+
+// Where the style lets Alt alone select the menu bar, as Windows' own does, an Alt+click that
+// picks the pen colour must not leave the menu bar selected after Alt is released.
+void TestMain::altClickLeavesTheMenuBarAlone_data()
+{
+    QTest::addColumn<bool>("click");
+    QTest::addColumn<bool>("menuBarSelected");
+    QTest::newRow("Alt alone selects the menu bar") << false << true;
+    QTest::newRow("Alt+click picks the colour") << true << false;
+}
+
+void TestMain::altClickLeavesTheMenuBarAlone()
+{
+    QFETCH(bool, click);
+    QMenuBar* bar = MainForm->menuBar();
+    const std::unique_ptr<QStyle> windowsStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    QStyle* own = bar->style();
+    bar->setStyle(windowsStyle.get());
+    TMDIChild* chip = newChip(QStringLiteral("NONAME1"));
+    chip->frontImage()->setFocus();
+    QTest::keyPress(chip->frontImage(), Qt::Key_Alt, Qt::AltModifier);
+    if (click)
+        QTest::mouseClick(chip->frontImage(), Qt::LeftButton, Qt::AltModifier, QPoint(3, 3));
+    QTest::keyRelease(chip->frontImage(), Qt::Key_Alt);
+    const bool selected = bar->activeAction() != nullptr;
+    QTest::keyClick(bar, Qt::Key_Escape);
+    bar->setStyle(own);
+    QTEST(selected, "menuBarSelected");
 }
 
 QTEST_MAIN(TestMain)

@@ -82,7 +82,7 @@ void TestMainErrors::errorEscapingAHandler()
     QList<MessageBoxCatcher::Box> boxes;
     {
         // The control lives inside the pause: what Qt's frames lose refers to it.
-        LeakCheckPause pause;
+        [[maybe_unused]] LeakCheckPause pause;
         FailingControl control(marloError);
         control.show();
         QVERIFY(QTest::qWaitForWindowExposed(&control));

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The installer end to end, in a Wine prefix of its own on the X server of with-xvfb.sh: a silent
+# install for the current user, the installed program started from where the Start-menu shortcut
+# points and used (both file dialogs, a chip, closed with Alt+F4) without writing anything to the
+# registry, then a silent uninstall that leaves no file, shortcut or registry key behind.
+#   installed-program.sh SETUP_EXE
+set -u
+setup=$1
+wine=${MARLO_WINE:-/usr/lib/wine/wine64}
+wineserver=${MARLO_WINESERVER:-/usr/lib/wine/wineserver}
+WINEPREFIX=$(mktemp -d)
+export WINEPREFIX WINEDEBUG=-all
+unset WINEPATH
+trap '"$wineserver" -k 2>/dev/null; rm -rf "$WINEPREFIX"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The registry as values, without the times Wine stamps on every key it touches and without
+# Wine's own bookkeeping (its font cache, the devices it enumerates at each start, the console
+# defaults its console host writes on first use, which Windows has from the start).
+registry() {
+  "$wineserver" -w
+  cat "$WINEPREFIX/user.reg" "$WINEPREFIX/system.reg" | awk '
+    /^\[/ { key = $0; sub(/\] [0-9]+$/, "]", key)
+            skip = key ~ /^\[(Software\\\\Wine|Console)[\]\\]/ || key ~ /^\[System\\\\CurrentControlSet\\\\(Control\\\\(Class|DeviceClasses)|Enum)\\\\/
+            if (!skip) print key; next }
+    /^#time=/ || skip { next }
+    { print key " " $0 }' | sort
+}
+
+wait_for_window() { # name
+  for _ in $(seq 1 300); do
+    xdotool search --name "$1" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+"$wine" wineboot --init >/dev/null 2>&1
+"$wineserver" -w
+home=$("$wine" cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
+before_install=$(registry)
+
+"$wine" "$(winepath -w "$setup" 2>/dev/null || echo "Z:${setup//\//\\}")" /S || fail "the silent install failed"
+"$wineserver" -w
+installed=$(WINEDEBUG=-all "$wine" winepath -u "$home\\Programs\\Marlo" 2>/dev/null)
+[ -f "$installed/marlo.exe" ] || fail "no marlo.exe in $installed"
+[ -f "$installed/uninstall.exe" ] || fail "no uninstaller"
+menu=$(WINEDEBUG=-all "$wine" winepath -u "$("$wine" cmd /c 'echo %APPDATA%' | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs\\Marlo.lnk" 2>/dev/null)
+[ -f "$menu" ] || fail "no Start-menu shortcut at $menu"
+"$wine" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Marlo' /v UninstallString >/dev/null 2>&1 ||
+  fail "the uninstaller is not registered under Apps"
+after_install=$(registry)
+
+# The program as a person uses it; nothing of it may reach the registry.
+cd "$WINEPREFIX/drive_c"
+"$wine" "$installed/marlo.exe" &
+program=$!
+wait_for_window '^Marlo$' || fail "the installed program showed no main window"
+main=$(xdotool search --name '^Marlo$' | head -n 1)
+xdotool windowactivate --sync "$main" 2>/dev/null
+sleep 1
+# Open names a file that is not there (a white chip of that name); Save As, which needs a chip,
+# is left with Esc.
+for step in "key ctrl+o" "type new.bmp" "key Return" "key alt+f" "key a"; do
+  xdotool $step
+  sleep 1.5
+done
+wait_for_window '^名前を付けて保存$' || fail "no chip was opened, or Save As did not open"
+for step in "key Escape" "key alt+F4"; do
+  xdotool $step
+  sleep 1.5
+done
+for _ in $(seq 1 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program" 2>/dev/null && fail "the program did not end on Alt+F4"
+diff <(echo "$after_install") <(registry) >&2 || fail "the program wrote to the registry (above)"
+
+quiet=$("$wine" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Marlo' /v QuietUninstallString |
+  tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+[[ $quiet == *'/S _?='* ]] || fail "unexpected QuietUninstallString: $quiet"
+"$wine" "$installed/uninstall.exe" /S "_?=${quiet#*_?=}" || fail "the silent uninstall failed"
+"$wineserver" -w
+[ -e "$installed" ] && fail "left behind: $(find "$installed")"
+[ -e "$menu" ] && fail "the Start-menu shortcut is left"
+diff <(echo "$before_install") <(registry) >&2 || fail "the registry is not as before the install (above)"
+echo "installed, used, uninstalled: nothing left behind"
