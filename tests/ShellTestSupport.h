@@ -2,6 +2,7 @@
 // Helpers shared by the tests of the application shell: the program's windows made as start-up
 // makes them, idle moments, chip windows, and answering modal dialogs.
 #pragma once
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
@@ -22,13 +23,27 @@
 
 namespace shell {
 
-// Lets the event loop run until it waits: the moment at which Undo and Redo update themselves.
-// QTest::qWait never waits in the loop, so it never gives that moment.
+// Lets the event loop run for ms and until it has waited once: the moment at which Undo and Redo
+// update themselves. QTest::qWait never waits in the loop, so it never gives that moment, and on
+// a busy machine a loop may run out its time without ever waiting.
 inline void runIdle(int ms = 20)
 {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    bool waited = false, late = false;
+    const auto blocked = QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                                          &loop, [&] {
+                                              waited = true;
+                                              if (late)
+                                                  loop.quit();
+                                          });
+    QTimer::singleShot(ms, &loop, [&] {
+        late = true;
+        if (waited)
+            loop.quit();
+    });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
     loop.exec();
+    QObject::disconnect(blocked);
 }
 
 inline void closeAllChips()

@@ -464,7 +464,7 @@ void TestFileCommands::completerListGoesWithTheDialog()
     MainForm->ActFileOpen->trigger();
     QVERIFY(answer.answered());
     QVERIFY(list);
-    QCOMPARE(captions(), QStringList{path});
+    QCOMPARE(captions(), QStringList{QDir::toNativeSeparators(path)});
     QVERIFY(!list->isVisible());
 }
 
