@@ -2,16 +2,10 @@
 #include "BenchSupport.h"
 
 #include <QApplication>
-#include <QScrollArea>
-#include <QScrollBar>
-#include <QTest>
-#include <QWindow>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
 #include <vector>
-
-#include "tools/UEditerData.h"
 
 void MemcpyBaseline(benchmark::State& state, size_t bytes)
 {
@@ -50,73 +44,6 @@ void FillPattern(Bitmap& b)
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x)
             b.setPixel(x, y, RGBColor(x, y, x ^ y));
-}
-
-ShownChipWindow::ShownChipWindow(int zoom)
-{
-    *ToolData = TToolData{};
-    child.NewChip(QStringLiteral("bench"), kChip, kChip);
-    FillPattern(child.FChipBmp);
-    child.setZoom(zoom);
-    child.resize(kWidth, kHeight);
-    child.show();
-    if (!QTest::qWaitForWindowExposed(&child))
-        std::fprintf(stderr, "the chip window was never exposed\n");
-    auto* box = child.findChild<QScrollArea*>();
-    box->horizontalScrollBar()->setValue(box->horizontalScrollBar()->maximum() / 3);
-    box->verticalScrollBar()->setValue(box->verticalScrollBar()->maximum() / 3);
-    QCoreApplication::processEvents();
-}
-
-ShownChipWindow::~ShownChipWindow()
-{
-    *ToolData = TToolData{};
-}
-
-QSize ShownChipWindow::visibleSize() const
-{
-    return child.frontImage()->visibleRegion().boundingRect().size();
-}
-
-size_t ShownChipWindow::visibleBytes() const
-{
-    return size_t(visibleSize().width()) * size_t(visibleSize().height()) * sizeof(QRgb);
-}
-
-QPoint ShownChipWindow::visibleOrigin() const
-{
-    return child.frontImage()->visibleRegion().boundingRect().topLeft();
-}
-
-QPoint ShownChipWindow::toWindow(QPoint viewPoint) const
-{
-    return child.frontImage()->mapTo(&child, viewPoint);
-}
-
-void ShownChipWindow::press(QPoint viewPoint, Qt::KeyboardModifiers modifiers)
-{
-    QTest::mousePress(child.windowHandle(), Qt::LeftButton, modifiers, toWindow(viewPoint));
-}
-
-void ShownChipWindow::moveTo(QPoint viewPoint)
-{
-    QTest::mouseMove(child.windowHandle(), toWindow(viewPoint));
-}
-
-void ShownChipWindow::release(QPoint viewPoint)
-{
-    QTest::mouseRelease(child.windowHandle(), Qt::LeftButton, {}, toWindow(viewPoint));
-}
-
-void VisibleAreaMemsetBaseline(benchmark::State& state)
-{
-    size_t bytes = 0;
-    {
-        ShownChipWindow window(16);
-        bytes = window.visibleBytes();
-    }
-    state.SetLabel(std::to_string(bytes) + " bytes");
-    MemsetBaseline(state, bytes);
 }
 
 int main(int argc, char** argv)

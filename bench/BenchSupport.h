@@ -2,14 +2,12 @@
 #pragma once
 #include <benchmark/benchmark.h>
 
-#include <QPoint>
-#include <QSize>
 #include <cstddef>
 
-#include "document/Childwin.h"
+#include "platform/Bitmap.h"
 
 // Every benchmark program shares one main(): it starts an offscreen QApplication, since the
-// windows under measurement need one, then runs the benchmarks named on the command line.
+// windows and pictures under measurement need one, then runs the benchmarks named on the command line.
 
 // The baselines figures are held against: one memcpy, or one memset, of the given number of bytes.
 void MemcpyBaseline(benchmark::State& state, size_t bytes);
@@ -20,35 +18,3 @@ size_t ResidentBytes();
 
 // A colour per pixel, so that no copy or paint can be skipped as unchanged.
 void FillPattern(Bitmap& b);
-
-// A chip window as the user has it at its most demanding: shown at 1920 by 1080, a 256 by 256 chip
-// at the given zoom, the view scrolled away from its corner. Pointer events take Qt's real path,
-// from the platform's window through the event dispatch to the view, and each returns only
-// when the window has painted what it changed into its backing store.
-class ShownChipWindow {
-public:
-    static constexpr int kWidth = 1920;
-    static constexpr int kHeight = 1080;
-    static constexpr int kChip = 256;
-
-    explicit ShownChipWindow(int zoom);
-    ~ShownChipWindow();
-
-    // The part of the view the scroll box shows, and where it starts in the view.
-    QSize visibleSize() const;
-    size_t visibleBytes() const;
-    QPoint visibleOrigin() const;
-
-    // Points in view coordinates.
-    void press(QPoint viewPoint, Qt::KeyboardModifiers modifiers = {});
-    void moveTo(QPoint viewPoint);
-    void release(QPoint viewPoint);
-
-    TMDIChild child;
-
-private:
-    QPoint toWindow(QPoint viewPoint) const;
-};
-
-// The memset of the visible area of a ShownChipWindow at zoom 16: the floor for a full repaint.
-void VisibleAreaMemsetBaseline(benchmark::State& state);

@@ -2,7 +2,7 @@
 // The resident memory a chip window holds at zoom 1 and at zoom 16: shown at 1920 by 1080 with a
 // 256 by 256 chip, painted, and a drag made in it. A view painted straight from the chip keeps
 // no enlarged copy, so the two must stay within 2 MiB of each other.
-#include "BenchSupport.h"
+#include "ShownChipWindow.h"
 
 #include <QApplication>
 #include <memory>

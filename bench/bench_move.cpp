@@ -4,7 +4,7 @@
 // included, beside a memset of the visible area's bytes. The design before the view was painted
 // straight from the chip (the whole 4096 by 4096 view stretched at every motion) runs in the same
 // program for the record.
-#include "BenchSupport.h"
+#include "ShownChipWindow.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -2,7 +2,7 @@
 // The full redraw of the zoomed view and the undo snapshot, each beside the plain memory
 // operation it has to keep up with. The redraw paints only what is visible, straight from the
 // chip, so its floor is a memset of the visible area's bytes.
-#include "BenchSupport.h"
+#include "ShownChipWindow.h"
 
 #include <QApplication>
 #include <cstring>

@@ -129,8 +129,8 @@ void TMDIChild::CommitMove()
 {
     // The pictures of a pending move belong to the window that started it; committing them
     // anywhere else would stamp this window's stale copies over its chip.
-    if (s_toolStateOwner && s_toolStateOwner != this) {
-        s_toolStateOwner->CommitMove();
+    if (ToolData->FOwner && !holdsToolState()) {
+        ToolData->FOwner->CommitMove();
         return;
     }
     if (!ToolData->FBusy || !ToolData->FFloating)

@@ -43,7 +43,6 @@ void keepPanelSize(QLabel* panel)
 
 } // namespace
 
-TMDIChild* TMDIChild::s_toolStateOwner = nullptr;
 
 TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent)
 {
@@ -108,16 +107,21 @@ void TMDIChild::FormDestroy()
 // away would otherwise keep all the others from changing tools or undoing.
 void TMDIChild::releaseToolState()
 {
-    if (s_toolStateOwner != this)
+    if (!holdsToolState())
         return;
-    s_toolStateOwner = nullptr;
+    ToolData->FOwner = nullptr;
     ToolData->FBusy = false;
     ToolData->FFloating = false;
 }
 
+bool TMDIChild::holdsToolState() const
+{
+    return ToolData->FOwner == this;
+}
+
 void TMDIChild::claimToolState()
 {
-    s_toolStateOwner = this;
+    ToolData->FOwner = this;
 }
 
 void TMDIChild::NewChip(const QString& Caption, int Width, int Height)

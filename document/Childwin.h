@@ -75,12 +75,11 @@ private:
     void resizeToView();
     void setClientSize(int width, int height);
     void resetPointerState();
-    // The window whose pointer operation, pending move or paste holds FBusy/FFloating; it gives
-    // them back if it is closed with the operation unfinished.
+    // This window becomes, or stops being, the tool state's FOwner; a window closed with its
+    // operation unfinished gives FBusy and FFloating back.
     void claimToolState();
     void releaseToolState();
-    bool holdsToolState() const { return s_toolStateOwner == this; }
-    static TMDIChild* s_toolStateOwner;
+    bool holdsToolState() const;
 
     // Pen strokes and loop mode.
     void BeginStroke(int X, int Y);

@@ -7,6 +7,14 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
+#else
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -39,6 +47,29 @@ void removeEmptyUserKey(const wchar_t* path)
     if (empty)
         ::RegDeleteKeyW(HKEY_CURRENT_USER, path);
 }
+#else
+// The folders of runs are named after their process, so that a run that was killed, and never
+// removed its folder, can be told from one that is still going.
+const QString kRunFolderPrefix = QStringLiteral("marlo-run-");
+
+bool processRuns(qint64 pid)
+{
+    return pid > 0 && pid <= qint64(INT_MAX) && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+// Removes the folders that killed runs of this user left in the temporary folder.
+void removeFoldersOfKilledRuns()
+{
+    static const QRegularExpression name(QStringLiteral("^marlo-run-(\\d+)-\\w+$"));
+    const QDir temp(QDir::tempPath());
+    for (const QFileInfo& folder : temp.entryInfoList({kRunFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden)) {
+        const QRegularExpressionMatch match = name.match(folder.fileName());
+        if (!match.hasMatch() || folder.isSymLink() || folder.ownerId() != ::getuid() ||
+            processRuns(match.captured(1).toLongLong()))
+            continue;
+        QDir(folder.filePath()).removeRecursively();
+    }
+}
 #endif
 
 } // namespace
@@ -46,7 +77,9 @@ void removeEmptyUserKey(const wchar_t* path)
 TSettingsOfThisRun::TSettingsOfThisRun()
 {
 #ifndef Q_OS_WIN
-    folder_ = std::make_unique<QTemporaryDir>();
+    removeFoldersOfKilledRuns();
+    folder_ = std::make_unique<QTemporaryDir>(
+        QDir(QDir::tempPath()).filePath(kRunFolderPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX")));
     if (folder_->isValid())
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_->path());
 #endif

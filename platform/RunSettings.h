@@ -10,8 +10,9 @@ class QWidget;
 // Nothing is kept between runs but the files the user saves, yet Qt's own file dialog reads and
 // records its folder, history and layout in the user's settings.
 
-// While it lives, Qt's settings go to a folder of this run, which goes away with it. Windows keeps
-// Qt's settings in the registry, which no setting can redirect: there NewFileDialog and
+// While it lives, Qt's settings go to a folder of this run, which goes away with it; the folders
+// that killed runs of the same user left behind are removed as it starts. Windows keeps Qt's
+// settings in the registry, which no setting can redirect: there NewFileDialog and
 // DisposeFileDialog keep the file dialogs from writing instead.
 class TSettingsOfThisRun {
 public:

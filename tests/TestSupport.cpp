@@ -10,16 +10,20 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
 
+#include "platform/BmpFile.h"
 #include "tools/UEditerData.h"
 
 #ifdef Q_OS_WIN
@@ -69,6 +73,78 @@ Bitmap ChildwinProbe::reference() const
                          child.FSelected ? std::optional<TRect>(child.FSelRect) : std::nullopt);
 }
 
+std::unique_ptr<TMDIChild> MakeChip(int w, int h, int zoom, ChipFill fill, bool show)
+{
+    auto c = std::make_unique<TMDIChild>();
+    c->NewChip(QStringLiteral("NONAME1"), w, h);
+    if (fill == ChipFill::Numbered) {
+        ChildwinProbe(*c).chip() = NumberedBitmap(w, h);
+        c->PushUndo();
+    }
+    c->setZoom(zoom);
+    if (show) {
+        c->show();
+        // Exposed, so the views compared with the reference are on screen.
+        if (!QTest::qWaitForWindowExposed(c.get()))
+            qWarning("the chip window was never exposed");
+    }
+    return c;
+}
+
+bool SavedPicture(TMDIChild& c, Bitmap& saved)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("chip.bmp"));
+    if (!dir.isValid())
+        return false;
+    c.SaveToFile(file);
+    return ReadBmpFile(file, saved, kMaxChipSide, kMaxChipSide);
+}
+
+Qt::MouseButtons& HeldButtons()
+{
+    static Qt::MouseButtons held;
+    return held;
+}
+
+void SendMouse(TMDIChild& c, QEvent::Type type, QPointF p, Qt::MouseButton button, Qt::MouseButtons held,
+               Qt::KeyboardModifiers mods)
+{
+    TImageControl* view = c.frontImage();
+    QMouseEvent event(type, p, view->mapToGlobal(p), button, held, mods);
+    QApplication::sendEvent(view, &event);
+}
+
+void Press(TMDIChild& c, QPoint p, Qt::KeyboardModifiers mods, Qt::MouseButton button)
+{
+    HeldButtons() |= button;
+    SendMouse(c, QEvent::MouseButtonPress, p, button, HeldButtons(), mods);
+}
+
+void Motion(TMDIChild& c, QPoint p, Qt::MouseButtons held, Qt::KeyboardModifiers mods)
+{
+    SendMouse(c, QEvent::MouseMove, p, Qt::NoButton, held, mods);
+}
+
+void Release(TMDIChild& c, QPoint p, Qt::MouseButton button)
+{
+    HeldButtons() &= ~Qt::MouseButtons(button);
+    SendMouse(c, QEvent::MouseButtonRelease, p, button, HeldButtons());
+}
+
+void Drag(TMDIChild& c, QPoint from, const QList<QPoint>& path, Qt::KeyboardModifiers mods)
+{
+    Press(c, from, mods);
+    for (const QPoint& p : path)
+        Motion(c, p, Qt::LeftButton, mods);
+    Release(c, path.isEmpty() ? from : path.last());
+}
+
+void DragTo(TMDIChild& c, QPoint from, QPoint to, Qt::KeyboardModifiers mods)
+{
+    Drag(c, from, {from + (to - from) / 2, to}, mods);
+}
+
 Bitmap ReferenceView(const Bitmap& chip, int zoom, const std::optional<TRect>& selection)
 {
     Bitmap view(chip.width() * zoom, chip.height() * zoom);
@@ -109,6 +185,18 @@ QString FirstDifference(const Bitmap& actual, const Bitmap& expected, QPoint at)
                     .arg(at.y() + y)
                     .arg(actual.pixel(x, y), 6, 16, QLatin1Char('0'))
                     .arg(expected.pixel(at.x() + x, at.y() + y), 6, 16, QLatin1Char('0'));
+    return QString();
+}
+
+QString PasteMismatch(const Bitmap& chip, const QImage& source, const Bitmap& before)
+{
+    const int w = std::min(source.width(), chip.width()), h = std::min(source.height(), chip.height());
+    for (int y = 0; y < chip.height(); ++y)
+        for (int x = 0; x < chip.width(); ++x) {
+            const TColor expected = (x < w && y < h) ? QRgbToColor(source.pixel(x, y)) : before.pixel(x, y);
+            if (chip.pixel(x, y) != expected)
+                return QStringLiteral("pixel (%1,%2) is %3, not %4").arg(x).arg(y).arg(chip.pixel(x, y), 6, 16).arg(expected, 6, 16);
+        }
     return QString();
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
+#include <QEvent>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -56,6 +57,27 @@ struct ChildwinProbe {
 // from the original.
 Bitmap NumberedBitmap(int w, int h);
 
+// What a test's chip holds at first: white, or NumberedBitmap recorded as its latest undo step.
+enum class ChipFill { White, Numbered };
+// A chip window of w by h pixels at a zoom; shown, and on the screen, when show is set.
+std::unique_ptr<TMDIChild> MakeChip(int w, int h, int zoom = 1, ChipFill fill = ChipFill::White, bool show = false);
+// What a save of the chip writes, read back: the picture the user takes away.
+bool SavedPicture(TMDIChild& c, Bitmap& saved);
+
+// Pointer events sent to a chip window's view as the window system delivers them. QTest is not
+// used: it takes the point (0, 0) for "the middle of the widget", and it turns a motion without
+// a button into a real pointer move, which the offscreen platform never reports.
+Qt::MouseButtons& HeldButtons();
+void SendMouse(TMDIChild& c, QEvent::Type type, QPointF p, Qt::MouseButton button, Qt::MouseButtons held,
+               Qt::KeyboardModifiers mods = {});
+void Press(TMDIChild& c, QPoint p, Qt::KeyboardModifiers mods = {}, Qt::MouseButton button = Qt::LeftButton);
+void Motion(TMDIChild& c, QPoint p, Qt::MouseButtons held = Qt::LeftButton, Qt::KeyboardModifiers mods = {});
+void Release(TMDIChild& c, QPoint p, Qt::MouseButton button = Qt::LeftButton);
+// One drag as the user makes it: a press, the motions along path, the release where it ends.
+void Drag(TMDIChild& c, QPoint from, const QList<QPoint>& path, Qt::KeyboardModifiers mods = {});
+// A drag straight to a point, with one motion half-way.
+void DragTo(TMDIChild& c, QPoint from, QPoint to, Qt::KeyboardModifiers mods = {});
+
 // The whole view worked out pixel by pixel: every chip pixel a zoom by zoom square, and for a
 // selection the frame, one black pixel wide, through the enlarged corners of the block; its right
 // and bottom sides lie on the first view column and row after the block.
@@ -64,6 +86,11 @@ Bitmap ReferenceView(const Bitmap& chip, int zoom, const std::optional<TRect>& s
 // Empty when actual equals the block of expected whose top-left corner is at; otherwise where
 // and how they first differ.
 QString FirstDifference(const Bitmap& actual, const Bitmap& expected, QPoint at = QPoint());
+
+// Empty when chip holds source's top-left corner, as far as it reaches into the chip, and the
+// pixels of before elsewhere: what a paste leaves. Otherwise where they first differ. Translucent
+// pixels count as their colour values, not blended over anything.
+QString PasteMismatch(const Bitmap& chip, const QImage& source, const Bitmap& before);
 
 // Empty when both what the control paints and what a shown window has on screen are the
 // reference rendering; otherwise the first difference.

@@ -27,20 +27,6 @@ QImage sourcePicture(int w, int h)
     return image;
 }
 
-std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom = 1)
-{
-    auto c = std::make_unique<TMDIChild>();
-    c->NewChip(QStringLiteral("NONAME1"), w, h);
-    ChildwinProbe(*c).chip() = NumberedBitmap(w, h);
-    c->PushUndo();
-    c->setZoom(zoom);
-    c->show();
-    // Exposed, so the views compared with the reference are on screen.
-    if (!QTest::qWaitForWindowExposed(c.get()))
-        qWarning("the chip window was never exposed");
-    return c;
-}
-
 // A picture as another program offers it: bytes in one or more formats.
 using Offer = QList<std::pair<QString, QByteArray>>;
 
@@ -118,14 +104,6 @@ QByteArray blackPng(int side)
     return handMadePng(side, side, 1, 0, QByteArray(qsizetype(side) * (1 + (side + 7) / 8), '\0'));
 }
 
-// QTest takes the point (0, 0) for the middle of the widget; every point here avoids it.
-void drag(TMDIChild& c, QPoint from, QPoint to)
-{
-    QTest::mousePress(c.frontImage(), Qt::LeftButton, {}, from);
-    QTest::mouseMove(c.frontImage(), to);
-    QTest::mouseRelease(c.frontImage(), Qt::LeftButton, {}, to);
-}
-
 // Stands in for the main window: its move-tool command reaches the chip window.
 class FakeHost : public TChipHost {
 public:
@@ -197,7 +175,7 @@ void ClipboardTest::copyTakesTheSelectionOrTheWholeChip()
     QFETCH(bool, selected);
     QFETCH(QRect, selection);
     QFETCH(QRect, expected);
-    auto c = makeChip(16, 12);
+    auto c = MakeChip(16, 12, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     p.selected() = selected;
@@ -230,7 +208,7 @@ void ClipboardTest::pasteStampsTheTopLeftCornerCutToTheChip()
 {
     QFETCH(QSize, picture);
     QFETCH(QSize, chip);
-    auto c = makeChip(chip.width(), chip.height(), 2);
+    auto c = MakeChip(chip.width(), chip.height(), 2, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const size_t snapshots = p.undoCount();
@@ -238,13 +216,10 @@ void ClipboardTest::pasteStampsTheTopLeftCornerCutToTheChip()
     QGuiApplication::clipboard()->setImage(source);
     c->PasteFromClipboard();
 
-    const int w = std::min(picture.width(), chip.width()), h = std::min(picture.height(), chip.height());
-    for (int y = 0; y < chip.height(); ++y)
-        for (int x = 0; x < chip.width(); ++x) {
-            const TColor expected = (x < w && y < h) ? QRgbToColor(source.pixel(x, y)) : before.pixel(x, y);
-            QCOMPARE(p.chip().pixel(x, y), expected);
-        }
+    const QString mismatch = PasteMismatch(p.chip(), source, before);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     QVERIFY(p.selected());
+    const int w = std::min(picture.width(), chip.width()), h = std::min(picture.height(), chip.height());
     QCOMPARE(p.selRect(), (TRect{0, 0, w, h}));
     QCOMPARE(ToolData->FTool, ToolMove);
     QVERIFY(ToolData->FFloating);
@@ -261,7 +236,7 @@ void ClipboardTest::pasteStampsTheTopLeftCornerCutToTheChip()
 
 void ClipboardTest::dragAfterPasteUncoversTheChipAsItWas()
 {
-    auto c = makeChip(32, 32, 2);
+    auto c = MakeChip(32, 32, 2, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     p.chip().setPixel(3, 2, ClrBlack); // the last pen stroke, never recorded by a snapshot
     const Bitmap before = p.chip();
@@ -270,7 +245,7 @@ void ClipboardTest::dragAfterPasteUncoversTheChipAsItWas()
     QGuiApplication::clipboard()->setImage(source);
     c->PasteFromClipboard();
 
-    drag(*c, QPoint(5, 5), QPoint(5 + 2 * 12, 5 + 2 * 9)); // by (12, 9)
+    Drag(*c, QPoint(5, 5), {QPoint(5 + 2 * 12, 5 + 2 * 9)}); // by (12, 9)
     QVERIFY(ToolData->FBusy);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
@@ -287,7 +262,7 @@ void ClipboardTest::dragAfterPasteUncoversTheChipAsItWas()
     QVERIFY(!ToolData->FFloating);
 
     // A move after the commit takes the chip as it now is, not the pasted picture.
-    drag(*c, QPoint(5, 5), QPoint(7, 5));
+    Drag(*c, QPoint(5, 5), {QPoint(7, 5)});
     QCOMPARE(p.back(), shown);
     c->ConfirmTool();
 }
@@ -303,7 +278,7 @@ void ClipboardTest::pasteWithoutAMoveTakesNoSnapshot_data()
 void ClipboardTest::pasteWithoutAMoveTakesNoSnapshot()
 {
     QFETCH(QString, trigger);
-    auto c = makeChip(16, 16);
+    auto c = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap older = p.undoBitmap(p.undoCount() - 2);
     const size_t snapshots = p.undoCount();
@@ -341,7 +316,7 @@ void ClipboardTest::undoAfterAPasteIsNotRevertedByTheNextDrag_data()
 void ClipboardTest::undoAfterAPasteIsNotRevertedByTheNextDrag()
 {
     QFETCH(bool, redo);
-    auto c = makeChip(16, 16);
+    auto c = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     p.chip().fillRect(TRect{8, 8, 12, 12}, ClrBlack);
     c->PushUndo();
@@ -355,7 +330,7 @@ void ClipboardTest::undoAfterAPasteIsNotRevertedByTheNextDrag()
         c->Undo();
     const Bitmap restored = p.chip();
     QCOMPARE(restored, p.undoBitmap(size_t(p.undoIndex())));
-    drag(*c, QPoint(1, 1), QPoint(4, 2));
+    Drag(*c, QPoint(1, 1), {QPoint(4, 2)});
     Bitmap expected = restored;
     expected.copyRect(3, 1, restored, TRect{0, 0, 5, 4});
     QCOMPARE(p.chip(), expected);
@@ -374,7 +349,7 @@ void ClipboardTest::nothingHappensWhileAnOperationIsUnderWay_data()
 void ClipboardTest::nothingHappensWhileAnOperationIsUnderWay()
 {
     QFETCH(QString, operation);
-    auto c = makeChip(16, 16);
+    auto c = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     QImage marker(3, 3, QImage::Format_RGB32);
     marker.fill(qRgb(1, 2, 3));
@@ -383,11 +358,11 @@ void ClipboardTest::nothingHappensWhileAnOperationIsUnderWay()
     bool held = false;
     if (operation == "move") {
         c->ChangeTool(ToolMove);
-        drag(*c, QPoint(2, 2), QPoint(5, 4));
+        Drag(*c, QPoint(2, 2), {QPoint(5, 4)});
     } else {
         c->ChangeTool(operation == "select" ? ToolMask : ToolPen);
-        QTest::mousePress(c->frontImage(), Qt::LeftButton, {}, QPoint(2, 2));
-        QTest::mouseMove(c->frontImage(), QPoint(4, 4));
+        Press(*c, QPoint(2, 2));
+        Motion(*c, QPoint(4, 4));
         held = true;
     }
     QVERIFY(ToolData->FBusy);
@@ -405,12 +380,12 @@ void ClipboardTest::nothingHappensWhileAnOperationIsUnderWay()
     QCOMPARE(p.selRect(), selRect);
     QVERIFY(ToolData->FBusy);
     if (held)
-        QTest::mouseRelease(c->frontImage(), Qt::LeftButton, {}, QPoint(4, 4));
+        Release(*c, QPoint(4, 4));
 }
 
 void ClipboardTest::pasteWithoutAPictureDoesNothing()
 {
-    auto c = makeChip(16, 16);
+    auto c = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     QGuiApplication::clipboard()->setText(QStringLiteral("文字だけ"));
@@ -456,7 +431,7 @@ void ClipboardTest::offeredFormatsAreTakenInOrderOfPreference()
     QFETCH(Offer, offered);
     QFETCH(QSize, picture);
     QFETCH(TColor, corner);
-    auto c = makeChip(32, 32);
+    auto c = MakeChip(32, 32, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     offer(offered);
     c->PasteFromClipboard();
@@ -499,7 +474,7 @@ void ClipboardTest::unreadablePicturesEndThePasteWithAnError()
 {
     QFETCH(QString, format);
     QFETCH(QByteArray, bytes);
-    auto c = makeChip(16, 16);
+    auto c = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     offer({{format, bytes}});
@@ -519,7 +494,7 @@ void ClipboardTest::unreadablePicturesEndThePasteWithAnError()
 // The paste switches tools through the main window's command, which also refreshes the tool box.
 void ClipboardTest::pasteRunsTheMainWindowsMoveCommand()
 {
-    auto c = makeChip(16, 16);
+    auto c = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     FakeHost host(*c);
     QGuiApplication::clipboard()->setImage(sourcePicture(5, 5));
     c->PasteFromClipboard();
@@ -531,7 +506,7 @@ void ClipboardTest::pasteRunsTheMainWindowsMoveCommand()
 // Alpha is dropped: what arrives is each pixel's colour values, not a blend over anything.
 void ClipboardTest::translucentPicturesPasteAsTheirColourValues()
 {
-    auto c = makeChip(4, 1);
+    auto c = MakeChip(4, 1, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     QImage image(4, 1, QImage::Format_ARGB32);
     image.setPixel(0, 0, qRgba(200, 100, 50, 0));
@@ -548,8 +523,8 @@ void ClipboardTest::translucentPicturesPasteAsTheirColourValues()
 
 void ClipboardTest::copyInOneChipPastesInAnother()
 {
-    auto a = makeChip(16, 16);
-    auto b = makeChip(8, 8);
+    auto a = MakeChip(16, 16, 1, ChipFill::Numbered, true);
+    auto b = MakeChip(8, 8, 1, ChipFill::Numbered, true);
     ChildwinProbe pa(*a), pb(*b);
     pb.chip().fill(ClrWhite);
     pa.selected() = true;

@@ -9,21 +9,28 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyleFactory>
 #include <QToolBar>
+#include <QTemporaryDir>
 #include <QToolButton>
 
 #include "ShellTestSupport.h"
 #include "platform/MessageBoxes.h"
+#include "platform/RunSettings.h"
 #include "shell/About.h"
 #include "shell/UFileNewDlg.h"
 #include "shell/UTailViewWin.h"
 #include "tools/UAlphaDlg.h"
 #include "tools/UColorPaletteDlg.h"
 #include "tools/UIntEdit.h"
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 using namespace shell;
 
@@ -119,6 +126,8 @@ private slots:
     void exitClosesWithoutQuestion();
     void altClickLeavesTheMenuBarAlone_data();
     void altClickLeavesTheMenuBarAlone();
+    void foldersOfKilledRunsGo_data();
+    void foldersOfKilledRunsGo();
 };
 
 void TestMain::initTestCase()
@@ -943,6 +952,53 @@ void TestMain::altClickLeavesTheMenuBarAlone()
     QTest::keyClick(bar, Qt::Key_Escape);
     bar->setStyle(own);
     QTEST(selected, "menuBarSelected");
+}
+
+// A run keeps Qt's settings in a folder of its own, which goes with it; a run that was killed left
+// its folder behind, and the next start removes it: only such folders of this user, never the
+// folder of a run still going or anybody else's.
+void TestMain::foldersOfKilledRunsGo_data()
+{
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("a killed run's") << "killed" << true;
+    QTest::newRow("a run still going") << "running" << false;
+    QTest::newRow("another user's killed run") << "other user" << false;
+    QTest::newRow("another program's") << "other program" << false;
+}
+
+void TestMain::foldersOfKilledRunsGo()
+{
+#ifdef Q_OS_WIN
+    QSKIP("on Windows no folder is made");
+#else
+    QFETCH(QString, owner);
+    QFETCH(bool, removed);
+    if (owner == "other user" && ::getuid() != 0)
+        QSKIP("only root can make a folder that another user owns");
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    QVERIFY(ended.waitForFinished());
+    const qint64 pid = owner == "running" ? QCoreApplication::applicationPid() : ended.processId();
+    QTemporaryDir temp;
+    const QString name = owner == "other program" ? QStringLiteral("Ossery-AbC123") : QStringLiteral("marlo-run-%1-AbC123").arg(pid);
+    const QString folder = temp.filePath(name);
+    QVERIFY(QDir().mkpath(folder + QStringLiteral("/QtProject")));
+    if (owner == "other user")
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    QStringList ownFolders;
+    {
+        const TSettingsOfThisRun settings;
+        ownFolders = QDir(temp.path()).entryList({QStringLiteral("marlo-run-*")}, QDir::Dirs);
+        ownFolders.removeOne(name);
+    }
+    qputenv("TMPDIR", oldTemp);
+    QCOMPARE(!QFileInfo::exists(folder), removed);
+    QCOMPARE(ownFolders.size(), 1);
+    QVERIFY2(!QFileInfo::exists(temp.filePath(ownFolders.first())), "the run's own folder went with it");
+#endif
 }
 
 QTEST_MAIN(TestMain)

@@ -36,53 +36,12 @@ Bitmap moved(const Bitmap& orig, int dx, int dy, bool loop)
     return moved(orig, TRect{0, 0, orig.width(), orig.height()}, dx, dy, loop);
 }
 
-// A shown chip window holding the numbered picture, recorded as its latest undo step.
-std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom)
-{
-    auto c = std::make_unique<TMDIChild>();
-    c->NewChip(QStringLiteral("NONAME1"), w, h);
-    ChildwinProbe(*c).chip() = NumberedBitmap(w, h);
-    c->PushUndo();
-    c->setZoom(zoom);
-    c->show();
-    // Exposed, so the views compared with the reference are on screen.
-    if (!QTest::qWaitForWindowExposed(c.get()))
-        qWarning("the chip window was never exposed");
-    return c;
-}
-
-void press(TMDIChild& c, QPoint p, Qt::KeyboardModifiers mods = {})
-{
-    QTest::mousePress(c.frontImage(), Qt::LeftButton, mods, p);
-}
-
-void moveTo(TMDIChild& c, QPoint p)
-{
-    QTest::mouseMove(c.frontImage(), p);
-}
-
-void release(TMDIChild& c, QPoint p)
-{
-    QTest::mouseRelease(c.frontImage(), Qt::LeftButton, {}, p);
-}
-
-// One drag as the user makes it: press, a few motions on the way, release.
-void drag(TMDIChild& c, QPoint from, QPoint to, Qt::KeyboardModifiers mods = {})
-{
-    press(c, from, mods);
-    moveTo(c, from + (to - from) / 2);
-    moveTo(c, to);
-    release(c, to);
-}
-
-// Drawn from the far corner back to the near one. QTest takes the point (0, 0) for the middle
-// of the widget, so the near corner at the origin is reached from outside; the drag clamps it.
+// Drawn from the far corner back to the near one.
 void selectBlock(TMDIChild& c, const TRect& r)
 {
     const int z = c.getZoom();
     c.ChangeTool(ToolMask);
-    const QPoint nearCorner = (r.Left == 0 && r.Top == 0) ? QPoint(-1, -1) : QPoint(r.Left * z, r.Top * z);
-    drag(c, QPoint((r.Right - 1) * z, (r.Bottom - 1) * z), nearCorner);
+    DragTo(c, QPoint((r.Right - 1) * z, (r.Bottom - 1) * z), QPoint(r.Left * z, r.Top * z));
     c.ChangeTool(ToolMove);
 }
 
@@ -139,7 +98,7 @@ void MoveTest::offsetIsTheTotalTravelDividedByTheZoom()
     QFETCH(int, zoom);
     QFETCH(QList<int>, drags);
     QFETCH(int, offset);
-    auto c = makeChip(32, 32, zoom);
+    auto c = MakeChip(32, 32, zoom, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const size_t snapshots = p.undoCount();
@@ -148,7 +107,7 @@ void MoveTest::offsetIsTheTotalTravelDividedByTheZoom()
     // Each drag starts somewhere else: only the travel counts.
     int x = 40;
     for (int d : drags) {
-        drag(*c, QPoint(x, 20), QPoint(x + d, 20));
+        DragTo(*c, QPoint(x, 20), QPoint(x + d, 20));
         QVERIFY(ToolData->FBusy);
         QVERIFY(!c->CanUndo());
         x += 7;
@@ -184,12 +143,12 @@ void MoveTest::wholeChipWrapsOrIsClipped()
     QFETCH(bool, loop);
     QFETCH(int, dx);
     QFETCH(int, dy);
-    auto c = makeChip(16, 12, 2);
+    auto c = MakeChip(16, 12, 2, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     ToolData->FLoop = loop;
     c->ChangeTool(ToolMove);
-    drag(*c, QPoint(10, 10), QPoint(10 + 2 * dx, 10 + 2 * dy));
+    DragTo(*c, QPoint(10, 10), QPoint(10 + 2 * dx, 10 + 2 * dy));
     const Bitmap expected = moved(before, dx, dy, loop);
     QCOMPARE(p.chip(), expected);
     VERIFY_VIEW_SHOWS_CHIP(*c);
@@ -210,7 +169,7 @@ void MoveTest::wholeChipWrapsOrIsClipped()
         // Moving back by three shows the old columns 0 to 12 in place; the old last three
         // columns did not come back, the strip shows the old columns 10 to 12 again.
         c->ChangeTool(ToolMove);
-        drag(*c, QPoint(20, 10), QPoint(14, 10));
+        DragTo(*c, QPoint(20, 10), QPoint(14, 10));
         c->ConfirmTool();
         for (int y = 0; y < 12; ++y)
             for (int x = 0; x < 16; ++x)
@@ -247,7 +206,7 @@ void MoveTest::hugeOffsetsAndEmptyChipsStayInBounds()
     QFETCH(bool, selection);
     QFETCH(int, toX);
     QFETCH(int, toY);
-    auto c = makeChip(w, h, 1);
+    auto c = MakeChip(w, h, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     ToolData->FLoop = loop;
@@ -273,33 +232,33 @@ void MoveTest::hugeOffsetsAndEmptyChipsStayInBounds()
 
 void MoveTest::pendingMoveContinuesWithoutAJump()
 {
-    auto c = makeChip(32, 32, 2);
+    auto c = MakeChip(32, 32, 2, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const size_t snapshots = p.undoCount();
     c->ChangeTool(ToolMove);
-    drag(*c, QPoint(10, 10), QPoint(30, 16)); // (10, 3)
+    DragTo(*c, QPoint(10, 10), QPoint(30, 16)); // (10, 3)
 
     // A press far from where the last drag ended, and no motion: nothing moves.
-    press(*c, QPoint(50, 50));
+    Press(*c, QPoint(50, 50));
     QCOMPARE(p.chip(), moved(before, 10, 3, false));
-    moveTo(*c, QPoint(51, 50)); // under one chip pixel of travel
+    Motion(*c, QPoint(51, 50)); // under one chip pixel of travel
     QCOMPARE(p.chip(), moved(before, 10, 3, false));
-    moveTo(*c, QPoint(46, 54)); // (-2, +2)
+    Motion(*c, QPoint(46, 54)); // (-2, +2)
     QCOMPARE(p.chip(), moved(before, 8, 5, false));
-    moveTo(*c, QPoint(47, 55)); // half a chip pixel further on each axis
+    Motion(*c, QPoint(47, 55)); // half a chip pixel further on each axis
     QCOMPARE(p.chip(), moved(before, 8, 5, false));
-    release(*c, QPoint(47, 55));
+    Release(*c, QPoint(47, 55));
 
     // The half pixel left over counts: one more device pixel completes it.
-    press(*c, QPoint(3, 60));
-    moveTo(*c, QPoint(4, 61));
+    Press(*c, QPoint(3, 60));
+    Motion(*c, QPoint(4, 61));
     QCOMPARE(p.chip(), moved(before, 9, 6, false));
-    release(*c, QPoint(4, 61));
+    Release(*c, QPoint(4, 61));
 
     // A press without motion, then the confirm: exactly what was shown.
-    press(*c, QPoint(20, 20));
-    release(*c, QPoint(20, 20));
+    Press(*c, QPoint(20, 20));
+    Release(*c, QPoint(20, 20));
     c->ConfirmTool();
     QCOMPARE(p.chip(), moved(before, 9, 6, false));
     QCOMPARE(p.undoCount(), snapshots + 1);
@@ -307,13 +266,13 @@ void MoveTest::pendingMoveContinuesWithoutAJump()
 
 void MoveTest::pressAndConfirmWithoutMotionRecordsAnUnchangedPicture()
 {
-    auto c = makeChip(8, 8, 3);
+    auto c = MakeChip(8, 8, 3, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const size_t snapshots = p.undoCount();
     c->ChangeTool(ToolMove);
-    press(*c, QPoint(5, 5));
-    release(*c, QPoint(5, 5));
+    Press(*c, QPoint(5, 5));
+    Release(*c, QPoint(5, 5));
     QVERIFY(ToolData->FBusy);
     c->ConfirmTool();
     QCOMPARE(p.undoCount(), snapshots + 1);
@@ -338,7 +297,7 @@ void MoveTest::selectedBlockIsCopiedAndStaysInPlace()
     QFETCH(QPoint, first);
     QFETCH(QPoint, second);
     const int z = 2;
-    auto c = makeChip(16, 16, z);
+    auto c = MakeChip(16, 16, z, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const TRect block{2, 3, 6, 5};
@@ -347,7 +306,7 @@ void MoveTest::selectedBlockIsCopiedAndStaysInPlace()
     QVERIFY(p.selected());
     QCOMPARE(p.selRect(), block);
 
-    drag(*c, QPoint(8, 8), QPoint(8 + first.x() * z, 8 + first.y() * z));
+    DragTo(*c, QPoint(8, 8), QPoint(8 + first.x() * z, 8 + first.y() * z));
     Bitmap expected = moved(before, block, first.x(), first.y(), loop);
     if (loop && first.x() == 13) // the block's right part shows at the left edge
         QCOMPARE(p.chip().pixel(1, 3), before.pixel(4, 3));
@@ -362,7 +321,7 @@ void MoveTest::selectedBlockIsCopiedAndStaysInPlace()
 
     // The next move copies the same rectangle again, from the committed chip.
     const Bitmap committed = p.chip();
-    drag(*c, QPoint(20, 20), QPoint(20 + second.x() * z, 20 + second.y() * z));
+    DragTo(*c, QPoint(20, 20), QPoint(20 + second.x() * z, 20 + second.y() * z));
     c->ConfirmTool();
     QCOMPARE(p.chip(), moved(committed, block, second.x(), second.y(), loop));
 }
@@ -382,14 +341,14 @@ void MoveTest::everyTriggerCommitsOnce()
 {
     QFETCH(QString, trigger);
     QFETCH(bool, keepsSelection);
-    auto c = makeChip(16, 16, 1);
+    auto c = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const TRect block{0, 0, 8, 8};
     selectBlock(*c, block);
     const size_t snapshots = p.undoCount();
-    drag(*c, QPoint(1, 1), QPoint(5, 3));
-    drag(*c, QPoint(9, 9), QPoint(11, 9));
+    DragTo(*c, QPoint(1, 1), QPoint(5, 3));
+    DragTo(*c, QPoint(9, 9), QPoint(11, 9));
     QVERIFY(ToolData->FBusy && ToolData->FFloating);
 
     if (trigger == "confirm")
@@ -420,18 +379,18 @@ void MoveTest::everyTriggerCommitsOnce()
 
 void MoveTest::nothingCommitsWhileTheButtonIsHeld()
 {
-    auto c = makeChip(16, 16, 1);
+    auto c = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const size_t snapshots = p.undoCount();
     c->ChangeTool(ToolMove);
-    press(*c, QPoint(2, 2));
-    moveTo(*c, QPoint(6, 2));
+    Press(*c, QPoint(2, 2));
+    Motion(*c, QPoint(6, 2));
     c->ChangeTool(ToolPen);
     c->ConfirmTool();
     QCOMPARE(ToolData->FTool, ToolMove);
     QVERIFY(ToolData->FBusy);
     QCOMPARE(p.undoCount(), snapshots);
-    release(*c, QPoint(6, 2));
+    Release(*c, QPoint(6, 2));
     QVERIFY(ToolData->FBusy); // the release does not commit
     c->ChangeTool(ToolPen);
     QCOMPARE(ToolData->FTool, ToolPen);
@@ -440,27 +399,27 @@ void MoveTest::nothingCommitsWhileTheButtonIsHeld()
 
 void MoveTest::deactivationCommitsAndTheNextMoveStartsFresh()
 {
-    auto a = makeChip(16, 16, 1);
-    auto b = makeChip(16, 16, 1);
+    auto a = MakeChip(16, 16, 1, ChipFill::Numbered, true);
+    auto b = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe pa(*a), pb(*b);
     pb.chip().fill(RGBColor(1, 2, 3));
     pb.chip().setPixel(0, 0, RGBColor(9, 9, 9));
     const Bitmap beforeA = pa.chip(), beforeB = pb.chip();
     a->ChangeTool(ToolMove);
-    drag(*a, QPoint(4, 4), QPoint(7, 4));
+    DragTo(*a, QPoint(4, 4), QPoint(7, 4));
     a->FormDeactivate();
     QVERIFY(!ToolData->FBusy);
     QVERIFY(!ToolData->FFloating);
     QCOMPARE(pa.chip(), moved(beforeA, 3, 0, false));
 
-    drag(*b, QPoint(4, 4), QPoint(6, 5));
+    DragTo(*b, QPoint(4, 4), QPoint(6, 5));
     QCOMPARE(pb.back(), beforeB);
     QCOMPARE(pb.chip(), moved(beforeB, 2, 1, false));
     b->FormDeactivate();
 
     // Back in the first window: its committed chip is what moves now.
     const Bitmap committedA = pa.chip();
-    drag(*a, QPoint(8, 8), QPoint(8, 10));
+    DragTo(*a, QPoint(8, 8), QPoint(8, 10));
     QCOMPARE(pa.chip(), moved(committedA, 0, 2, false));
     a->ConfirmTool();
 }
@@ -470,17 +429,17 @@ void MoveTest::deactivationCommitsAndTheNextMoveStartsFresh()
 // other window's stale copies.
 void MoveTest::aCommitLandsInTheWindowThatHoldsTheMove()
 {
-    auto a = makeChip(16, 16, 1);
-    auto b = makeChip(16, 16, 1);
+    auto a = MakeChip(16, 16, 1, ChipFill::Numbered, true);
+    auto b = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe pa(*a), pb(*b);
     pb.chip().fill(RGBColor(1, 2, 3));
     b->ChangeTool(ToolMove);
-    drag(*b, QPoint(3, 3), QPoint(5, 3));
+    DragTo(*b, QPoint(3, 3), QPoint(5, 3));
     b->ConfirmTool(); // leaves b with copies of its own chip
     const Bitmap beforeA = pa.chip(), beforeB = pb.chip();
     const size_t snapshotsA = pa.undoCount(), snapshotsB = pb.undoCount();
 
-    drag(*a, QPoint(3, 3), QPoint(4, 5));
+    DragTo(*a, QPoint(3, 3), QPoint(4, 5));
     b->ChangeTool(ToolPen);
     QCOMPARE(ToolData->FTool, ToolPen);
     QVERIFY(!ToolData->FBusy);
@@ -502,8 +461,8 @@ void MoveTest::pasteLeftFloatingStaysWithItsWindow_data()
 void MoveTest::pasteLeftFloatingStaysWithItsWindow()
 {
     QFETCH(bool, backToThePaste);
-    auto a = makeChip(16, 16, 1);
-    auto b = makeChip(16, 16, 1);
+    auto a = MakeChip(16, 16, 1, ChipFill::Numbered, true);
+    auto b = MakeChip(16, 16, 1, ChipFill::Numbered, true);
     ChildwinProbe pa(*a), pb(*b);
     pb.chip().fill(RGBColor(1, 2, 3));
     const Bitmap beforeA = pa.chip(), beforeB = pb.chip();
@@ -517,13 +476,13 @@ void MoveTest::pasteLeftFloatingStaysWithItsWindow()
     QCOMPARE(pa.undoCount(), snapshotsA);
 
     if (!backToThePaste) {
-        drag(*b, QPoint(2, 2), QPoint(3, 2));
+        DragTo(*b, QPoint(2, 2), QPoint(3, 2));
         QCOMPARE(pb.chip(), moved(beforeB, 1, 0, false));
         b->ConfirmTool();
         return;
     }
     b->FormDeactivate();
-    drag(*a, QPoint(2, 2), QPoint(5, 2));
+    DragTo(*a, QPoint(2, 2), QPoint(5, 2));
     Bitmap expected = beforeA;
     expected.fillRect(TRect{3, 0, 11, 8}, RGBColor(255, 0, 0));
     QCOMPARE(pa.chip(), expected);
@@ -545,28 +504,28 @@ void MoveTest::closingAWindowFreesTheToolState_data()
 void MoveTest::closingAWindowFreesTheToolState()
 {
     QFETCH(QString, operation);
-    auto other = makeChip(8, 8, 1);
-    auto doomed = makeChip(8, 8, 1);
+    auto other = MakeChip(8, 8, 1, ChipFill::Numbered, true);
+    auto doomed = MakeChip(8, 8, 1, ChipFill::Numbered, true);
     ChildwinProbe po(*other);
     po.chip().setPixel(1, 1, ClrBlack);
     other->PushUndo();
 
     if (operation == "move pending") {
         doomed->ChangeTool(ToolMove);
-        drag(*doomed, QPoint(1, 1), QPoint(3, 3));
+        DragTo(*doomed, QPoint(1, 1), QPoint(3, 3));
     } else if (operation == "move held") {
         doomed->ChangeTool(ToolMove);
-        press(*doomed, QPoint(1, 1));
-        moveTo(*doomed, QPoint(2, 2));
+        Press(*doomed, QPoint(1, 1));
+        Motion(*doomed, QPoint(2, 2));
     } else if (operation == "pen held") {
-        press(*doomed, QPoint(1, 1));
+        Press(*doomed, QPoint(1, 1));
     } else if (operation == "scroll held") {
-        press(*doomed, QPoint(1, 1), Qt::ControlModifier);
-        moveTo(*doomed, QPoint(3, 1));
+        Press(*doomed, QPoint(1, 1), Qt::ControlModifier);
+        Motion(*doomed, QPoint(3, 1));
     } else if (operation == "select held") {
         doomed->ChangeTool(ToolMask);
-        press(*doomed, QPoint(1, 1));
-        moveTo(*doomed, QPoint(3, 3));
+        Press(*doomed, QPoint(1, 1));
+        Motion(*doomed, QPoint(3, 3));
     } else {
         QImage red(4, 4, QImage::Format_RGB32);
         red.fill(Qt::red);
@@ -585,7 +544,7 @@ void MoveTest::closingAWindowFreesTheToolState()
     QCOMPARE(ToolData->FTool, ToolMask);
     other->ChangeTool(ToolMove);
     const Bitmap before = po.chip();
-    drag(*other, QPoint(2, 2), QPoint(4, 2));
+    DragTo(*other, QPoint(2, 2), QPoint(4, 2));
     QCOMPARE(po.chip(), moved(before, 2, 0, false));
     other->ConfirmTool();
     QVERIFY(!ToolData->FBusy);
@@ -614,19 +573,19 @@ void MoveTest::zoomChangeKeepsTheMoveWhereItIsShown()
     QFETCH(int, travelBefore);
     QFETCH(int, travelAfter);
     QFETCH(int, offset);
-    auto c = makeChip(16, 16, zoomBefore);
+    auto c = MakeChip(16, 16, zoomBefore, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     c->ChangeTool(ToolMove);
-    drag(*c, QPoint(20, 20), QPoint(20 + travelBefore, 20));
+    DragTo(*c, QPoint(20, 20), QPoint(20 + travelBefore, 20));
     const Bitmap shown = p.chip();
     c->setZoom(zoomAfter);
     QCOMPARE(p.chip(), shown);
     VERIFY_VIEW_SHOWS_CHIP(*c);
-    press(*c, QPoint(30, 30));
+    Press(*c, QPoint(30, 30));
     QCOMPARE(p.chip(), shown);
-    moveTo(*c, QPoint(30 + travelAfter, 30));
-    release(*c, QPoint(30 + travelAfter, 30));
+    Motion(*c, QPoint(30 + travelAfter, 30));
+    Release(*c, QPoint(30 + travelAfter, 30));
     c->ConfirmTool();
     QCOMPARE(p.chip(), moved(before, offset, 0, false));
 }
@@ -650,7 +609,7 @@ void MoveTest::ctrlDragScrollsWithWrapAndOneSnapshot()
     QFETCH(int, zoom);
     QFETCH(QPoint, travel);
     QFETCH(QPoint, offset);
-    auto c = makeChip(16, 12, zoom);
+    auto c = MakeChip(16, 12, zoom, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const size_t snapshots = p.undoCount();
@@ -658,15 +617,15 @@ void MoveTest::ctrlDragScrollsWithWrapAndOneSnapshot()
     const QString position = p.panel1();
 
     const QPoint from(6, 6);
-    press(*c, from, Qt::ControlModifier);
+    Press(*c, from, Qt::ControlModifier);
     QVERIFY(ToolData->FBusy);
-    moveTo(*c, from + travel / 3);
-    moveTo(*c, from + travel);
+    Motion(*c, from + travel / 3);
+    Motion(*c, from + travel);
     const Bitmap expected = moved(before, offset.x(), offset.y(), true);
     QCOMPARE(p.chip(), expected);
     VERIFY_VIEW_SHOWS_CHIP(*c);
     QCOMPARE(p.undoCount(), snapshots);
-    release(*c, from + travel);
+    Release(*c, from + travel);
 
     QVERIFY(!ToolData->FBusy);
     QCOMPARE(p.undoCount(), snapshots + 1);
@@ -681,15 +640,15 @@ void MoveTest::ctrlDragScrollsWithWrapAndOneSnapshot()
 
 void MoveTest::zoomChangeDuringAScrollKeepsItsOffset()
 {
-    auto c = makeChip(16, 12, 4);
+    auto c = MakeChip(16, 12, 4, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
-    press(*c, QPoint(20, 20), Qt::ControlModifier);
-    moveTo(*c, QPoint(31, 20)); // 11 / 4: two pixels right
+    Press(*c, QPoint(20, 20), Qt::ControlModifier);
+    Motion(*c, QPoint(31, 20)); // 11 / 4: two pixels right
     c->setZoom(1);
     QCOMPARE(p.chip(), moved(before, 2, 0, true));
-    moveTo(*c, QPoint(32, 19)); // then one right and one up at zoom 1
-    release(*c, QPoint(32, 19));
+    Motion(*c, QPoint(32, 19)); // then one right and one up at zoom 1
+    Release(*c, QPoint(32, 19));
     QCOMPARE(p.chip(), moved(before, 3, -1, true));
 }
 

@@ -55,14 +55,14 @@ void TestPenDispatch::press()
     QFETCH(int, snapshots);
 
     ToolData->setColor(RGBColor(1, 2, 3));
-    auto c = makeChip(8, 8, 2);
+    auto c = MakeChip(8, 8, 2);
     ChildwinProbe probe(*c);
     ToolData->setTool(uint8_t(tool));
 
-    pen::press(*c, QPoint(7, 7), mods, button);
+    Press(*c, QPoint(7, 7), mods, button);
     QCOMPARE(probe.dragging(), dragging);
     QCOMPARE(probe.scrollDrag(), scroll);
-    release(*c, QPoint(7, 7), button);
+    Release(*c, QPoint(7, 7), button);
     QVERIFY(!probe.dragging());
     QCOMPARE(probe.scrollDrag(), scroll);
     QCOMPARE(int(probe.undoCount()) - 1, snapshots);
@@ -73,13 +73,13 @@ void TestPenDispatch::press()
 
 void TestPenDispatch::modifiersDuringMotionDoNotCount()
 {
-    auto c = makeChip(8, 8, 1);
+    auto c = MakeChip(8, 8, 1);
     ChildwinProbe probe(*c);
-    pen::press(*c, QPoint(1, 1));
+    Press(*c, QPoint(1, 1));
     for (auto mods : {Qt::AltModifier, Qt::ControlModifier, Qt::ShiftModifier}) {
-        motion(*c, QPoint(probe.toPt().X + 1, 1), Qt::LeftButton, mods);
+        Motion(*c, QPoint(probe.toPt().X + 1, 1), Qt::LeftButton, mods);
     }
-    release(*c, QPoint(4, 1));
+    Release(*c, QPoint(4, 1));
     QCOMPARE(text(paintedPixels(probe.chip())), QStringLiteral("(1,1) (2,1) (3,1)"));
     QVERIFY(!probe.scrollDrag());
 }
@@ -100,10 +100,10 @@ void TestPenDispatch::onlyThePenShowsThePointer()
     QFETCH(int, tool);
     QFETCH(QString, panel);
 
-    auto c = makeChip(8, 8, 2);
+    auto c = MakeChip(8, 8, 2);
     ChildwinProbe probe(*c);
     ToolData->setTool(uint8_t(tool));
-    motion(*c, QPoint(7, 5), Qt::NoButton);
+    Motion(*c, QPoint(7, 5), Qt::NoButton);
     QCOMPARE(probe.panel1(), panel);
 }
 
@@ -111,24 +111,24 @@ void TestPenDispatch::onlyThePenShowsThePointer()
 // neither paints nor moves the readout, until the next press brings the pen back.
 void TestPenDispatch::scrollModeOutlastsTheRelease()
 {
-    auto c = makeChip(8, 8, 2);
+    auto c = MakeChip(8, 8, 2);
     ChildwinProbe probe(*c);
-    motion(*c, QPoint(3, 3), Qt::NoButton);
+    Motion(*c, QPoint(3, 3), Qt::NoButton);
     QCOMPARE(probe.panel1(), QStringLiteral("(1,1)"));
 
-    pen::press(*c, QPoint(3, 3), Qt::ControlModifier);
-    release(*c, QPoint(3, 3));
+    Press(*c, QPoint(3, 3), Qt::ControlModifier);
+    Release(*c, QPoint(3, 3));
     const Bitmap before = probe.chip();
     for (QPoint p : {QPoint(9, 9), QPoint(13, 3)})
-        motion(*c, p, Qt::NoButton);
+        Motion(*c, p, Qt::NoButton);
     QCOMPARE(probe.panel1(), QStringLiteral("(1,1)"));
     QVERIFY(probe.chip() == before);
     QVERIFY(probe.scrollDrag());
 
-    pen::press(*c, QPoint(5, 5));
+    Press(*c, QPoint(5, 5));
     QVERIFY(!probe.scrollDrag());
-    motion(*c, QPoint(9, 5));
-    release(*c, QPoint(9, 5));
+    Motion(*c, QPoint(9, 5));
+    Release(*c, QPoint(9, 5));
     QCOMPARE(probe.panel1(), QStringLiteral("(4,2)"));
     QCOMPARE(text(paintedPixels(probe.chip())), QStringLiteral("(2,2) (3,2)"));
 }
@@ -155,9 +155,9 @@ void TestPenDispatch::fractionalPositionsRoundDown()
     QFETCH(QPoint, view);
     QFETCH(QString, panel);
 
-    auto c = makeChip(8, 8, zoom);
+    auto c = MakeChip(8, 8, zoom);
     ChildwinProbe probe(*c);
-    sendMouse(*c, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
+    SendMouse(*c, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton);
     QCOMPARE(probe.toPt(), (TPoint{view.x(), view.y()}));
     QCOMPARE(probe.panel1(), panel);
 }

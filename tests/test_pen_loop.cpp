@@ -95,13 +95,13 @@ void TestPenLoop::wrap()
     QFETCH(QString, lastSegment);
 
     ToolData->FLoop = loop;
-    auto c = makeChip(width, height, zoom);
+    auto c = MakeChip(width, height, zoom);
     ChildwinProbe probe(*c);
     const QPoint parked(3, 4);
     QCursor::setPos(parked);
 
-    press(*c, from);
-    motion(*c, to);
+    Press(*c, from);
+    Motion(*c, to);
 
     QCOMPARE(probe.fromPt(), (TPoint{wrappedFrom.x(), wrappedFrom.y()}));
     QCOMPARE(probe.toPt(), (TPoint{wrappedTo.x(), wrappedTo.y()}));
@@ -110,7 +110,7 @@ void TestPenLoop::wrap()
     const bool wrapped = wrappedTo != to;
     QCOMPARE(probe.skipMouseMove(), wrapped);
     QCOMPARE(QCursor::pos(), wrapped ? c->frontImage()->mapToGlobal(wrappedTo) : parked);
-    release(*c, to);
+    Release(*c, to);
 }
 
 // Zoom 8, chip 8 by 8: after the wrap from view x 3 to -2 the echo at x 62 is ignored entirely,
@@ -118,24 +118,24 @@ void TestPenLoop::wrap()
 void TestPenLoop::warpEchoIsSwallowed()
 {
     ToolData->FLoop = true;
-    auto c = makeChip(8, 8, 8);
+    auto c = MakeChip(8, 8, 8);
     ChildwinProbe probe(*c);
 
-    press(*c, QPoint(3, 20));
-    motion(*c, QPoint(-2, 20));
+    Press(*c, QPoint(3, 20));
+    Motion(*c, QPoint(-2, 20));
     QCOMPARE(probe.panel1(), QStringLiteral("(0,2)"));
     QVERIFY(probe.skipMouseMove());
 
-    motion(*c, QPoint(62, 20)); // the echo
+    Motion(*c, QPoint(62, 20)); // the echo
     QVERIFY(!probe.skipMouseMove());
     QCOMPARE(probe.panel1(), QStringLiteral("(0,2)"));
     QCOMPARE(probe.fromPt(), (TPoint{67, 20}));
     QCOMPARE(probe.toPt(), (TPoint{62, 20}));
     QCOMPARE(text(paintedPixels(probe.chip())), QStringLiteral("(0,2)"));
 
-    motion(*c, QPoint(50, 20));
+    Motion(*c, QPoint(50, 20));
     QCOMPARE(probe.panel1(), QStringLiteral("(6,2)"));
-    release(*c, QPoint(50, 20));
+    Release(*c, QPoint(50, 20));
     QCOMPARE(text(paintedPixels(probe.chip())), QStringLiteral("(0,2) (7,2)"));
     QVERIFY(probe.undoBitmap(1) == probe.chip());
 }
@@ -147,12 +147,12 @@ void TestPenLoop::loopCopiesBlendOnce()
     ToolData->FLoop = true;
     ToolData->FAlpha = 128;
     ToolData->setColor(RGBColor(255, 0, 0));
-    auto c = makeChip(2, 2, 1);
+    auto c = MakeChip(2, 2, 1);
     ChildwinProbe probe(*c);
 
-    press(*c, QPoint(1, 0));
-    motion(*c, QPoint(-3, 0));
-    release(*c, QPoint(-3, 0));
+    Press(*c, QPoint(1, 0));
+    Motion(*c, QPoint(-3, 0));
+    Release(*c, QPoint(-3, 0));
     QCOMPARE(probe.chip().pixel(0, 0), RGBColor(254, 126, 126));
     QCOMPARE(probe.chip().pixel(1, 0), RGBColor(254, 126, 126));
     QCOMPARE(probe.chip().pixel(0, 1), ClrWhite);
@@ -191,12 +191,12 @@ void TestPenLoop::refusedWarpNeverPaintsAcrossTheJump()
 
     RefusingPointer pointer;
     ToolData->FLoop = true;
-    auto c = makeChip(8, 8, 8);
+    auto c = MakeChip(8, 8, 8);
     ChildwinProbe probe(*c);
-    press(*c, path.first());
+    Press(*c, path.first());
     for (qsizetype i = 1; i < path.size(); ++i)
-        motion(*c, path[i]);
-    release(*c, path.last());
+        Motion(*c, path[i]);
+    Release(*c, path.last());
 
     QCOMPARE(pointer.asked.size(), size_t(1));
     QCOMPARE(pointer.asked.front(), (TPoint{sentTo.x(), sentTo.y()}));
@@ -231,7 +231,7 @@ void TestPenLoop::cursorComesBack()
     if (!pointerMoves)
         refusing.emplace();
     ToolData->FLoop = loop;
-    auto c = makeChip(8, 8, 8);
+    auto c = MakeChip(8, 8, 8);
     TImageControl* view = c->frontImage();
     c->show();
     c->activateWindow();
@@ -240,13 +240,13 @@ void TestPenLoop::cursorComesBack()
         return !(Bitmap::fromImage(view->grab().toImage()) == ChildwinProbe(*c).reference());
     };
 
-    press(*c, QPoint(20, 20));
-    motion(*c, QPoint(30, 28));
+    Press(*c, QPoint(20, 20));
+    Motion(*c, QPoint(30, 28));
     QCOMPARE(view->cursor().shape() == Qt::BlankCursor, loop && pointerMoves);
     QCOMPARE(markShown(), loop && pointerMoves);
 
     if (ending == QLatin1String("release")) {
-        release(*c, QPoint(30, 28));
+        Release(*c, QPoint(30, 28));
     } else if (ending == QLatin1String("close")) {
         c->close();
     } else if (ending == QLatin1String("modal")) {
@@ -265,13 +265,13 @@ void TestPenLoop::cursorComesBack()
         other.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&other));
     } else {
-        motion(*c, QPoint(31, 28), Qt::NoButton);
+        Motion(*c, QPoint(31, 28), Qt::NoButton);
     }
     QVERIFY(!view->pointerHidden());
     QVERIFY(view->cursor().shape() != Qt::BlankCursor);
     if (view->isVisible())
         QTRY_VERIFY(!markShown());
-    heldButtons() = Qt::NoButton;
+    HeldButtons() = Qt::NoButton;
 }
 
 QTEST_MAIN(TestPenLoop)

@@ -74,16 +74,16 @@ void TestPenStroke::opacity()
     QFETCH(TColor, base);
     QFETCH(TColor, expected);
 
-    auto c = makeChip(4, 4, 8);
+    auto c = MakeChip(4, 4, 8);
     ChildwinProbe probe(*c);
     probe.chip().setPixel(1, 1, base);
     c->RenderView();
     ToolData->setColor(pen);
     ToolData->FAlpha = uint8_t(alpha);
 
-    press(*c, QPoint(12, 12));
-    motion(*c, QPoint(13, 12));
-    release(*c, QPoint(13, 12));
+    Press(*c, QPoint(12, 12));
+    Motion(*c, QPoint(13, 12));
+    Release(*c, QPoint(13, 12));
 
     QCOMPARE(probe.chip().pixel(1, 1), expected);
     QCOMPARE(probe.painted().pixel(8, 8), expected);
@@ -96,23 +96,23 @@ void TestPenStroke::opacity()
 
 void TestPenStroke::opacityAppliesOncePerStroke()
 {
-    auto c = makeChip(4, 4, 8);
+    auto c = MakeChip(4, 4, 8);
     ChildwinProbe probe(*c);
     ToolData->setColor(RGBColor(255, 0, 0));
     ToolData->FAlpha = 128;
 
     // Back and forth over (1,1) and (2,1): each is painted by several segments.
-    press(*c, QPoint(12, 12));
+    Press(*c, QPoint(12, 12));
     for (QPoint p : {QPoint(13, 12), QPoint(20, 12), QPoint(12, 12), QPoint(13, 13), QPoint(20, 13), QPoint(12, 13)})
-        motion(*c, p);
-    release(*c, QPoint(12, 13));
+        Motion(*c, p);
+    Release(*c, QPoint(12, 13));
     QCOMPARE(probe.chip().pixel(1, 1), RGBColor(254, 126, 126));
     QCOMPARE(probe.chip().pixel(2, 1), RGBColor(254, 126, 126));
 
     // A second stroke blends over what the first one left.
-    press(*c, QPoint(12, 12));
-    motion(*c, QPoint(13, 12));
-    release(*c, QPoint(13, 12));
+    Press(*c, QPoint(12, 12));
+    Motion(*c, QPoint(13, 12));
+    Release(*c, QPoint(13, 12));
     QCOMPARE(probe.chip().pixel(1, 1), RGBColor(253, 62, 62));
     QCOMPARE(probe.chip().pixel(2, 1), RGBColor(254, 126, 126));
 }
@@ -148,7 +148,7 @@ void TestPenStroke::linePoints()
     QFETCH(int, y1);
     QFETCH(QString, expected);
 
-    auto c = makeChip(8, 8, 1);
+    auto c = MakeChip(8, 8, 1);
     ChildwinProbe probe(*c);
     probe.BuildLinePts(0, 0, 200, 7); // leaves a list that had to grow past 100
     probe.BuildLinePts(x0, y0, x1, y1);
@@ -191,7 +191,7 @@ void TestPenStroke::linePointsFollowTheStepByStepWalk()
         return pts;
     };
 
-    auto c = makeChip(5, 4, 1);
+    auto c = MakeChip(5, 4, 1);
     ChildwinProbe probe(*c);
     for (int x0 = -5; x0 <= 9; ++x0)
         for (int y0 = -5; y0 <= 9; ++y0)
@@ -226,14 +226,14 @@ void TestPenStroke::chipPixelOfViewPoint()
     QFETCH(QPoint, point);
     QFETCH(QString, panel);
 
-    auto c = makeChip(8, 8, 8);
+    auto c = MakeChip(8, 8, 8);
     ChildwinProbe probe(*c);
-    motion(*c, point, Qt::NoButton);
+    Motion(*c, point, Qt::NoButton);
     QCOMPARE(probe.panel1(), panel);
 
-    press(*c, point);
-    motion(*c, point);
-    release(*c, point);
+    Press(*c, point);
+    Motion(*c, point);
+    Release(*c, point);
     const PixelSet painted = paintedPixels(probe.chip());
     if (panel.isEmpty()) {
         QVERIFY(painted.empty());
@@ -246,11 +246,11 @@ void TestPenStroke::chipPixelOfViewPoint()
 
 void TestPenStroke::segmentLeavesItsEndPixel()
 {
-    auto c = makeChip(8, 8, 1);
+    auto c = MakeChip(8, 8, 1);
     ChildwinProbe probe(*c);
-    press(*c, QPoint(0, 0));
-    motion(*c, QPoint(3, 0));
-    release(*c, QPoint(3, 0));
+    Press(*c, QPoint(0, 0));
+    Motion(*c, QPoint(3, 0));
+    Release(*c, QPoint(3, 0));
     QCOMPARE(text(paintedPixels(probe.chip())), QStringLiteral("(0,0) (1,0) (2,0)"));
     // The release records the stroke as it is.
     QCOMPARE(probe.undoCount(), size_t(2));
@@ -260,10 +260,10 @@ void TestPenStroke::segmentLeavesItsEndPixel()
 
 void TestPenStroke::idleMotionTracksWithoutPainting()
 {
-    auto c = makeChip(8, 8, 2);
+    auto c = MakeChip(8, 8, 2);
     ChildwinProbe probe(*c);
-    motion(*c, QPoint(5, 7), Qt::NoButton);
-    motion(*c, QPoint(9, 3), Qt::NoButton);
+    Motion(*c, QPoint(5, 7), Qt::NoButton);
+    Motion(*c, QPoint(9, 3), Qt::NoButton);
     QCOMPARE(probe.fromPt(), (TPoint{5, 7}));
     QCOMPARE(probe.toPt(), (TPoint{9, 3}));
     QCOMPARE(probe.panel1(), QStringLiteral("(4,1)"));
@@ -303,7 +303,7 @@ void TestPenStroke::viewRefreshesOnlyTheSegmentBlock()
     QFETCH(QPoint, to);
     QFETCH(bool, framed);
 
-    auto c = makeChip(12, 10, zoom);
+    auto c = MakeChip(12, 10, zoom);
     ChildwinProbe probe(*c);
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 12; ++x)
@@ -318,9 +318,9 @@ void TestPenStroke::viewRefreshesOnlyTheSegmentBlock()
     const Bitmap before = ReferenceView(probe.chip(), zoom, framed ? std::optional<TRect>(sel) : std::nullopt);
     ToolData->setColor(RGBColor(1, 2, 3));
 
-    press(*c, from);
+    Press(*c, from);
     probe.chip().fill(RGBColor(255, 0, 255));
-    motion(*c, to);
+    Motion(*c, to);
 
     const Bitmap after = ReferenceView(probe.chip(), zoom, std::nullopt);
     const int x0 = from.x() / zoom, y0 = from.y() / zoom, x1 = to.x() / zoom, y1 = to.y() / zoom;
@@ -336,7 +336,7 @@ void TestPenStroke::viewRefreshesOnlyTheSegmentBlock()
     QCOMPARE(shown.pixels.width(), shown.area.width());
     const QString difference = FirstDifference(shown.pixels, expected);
     QVERIFY2(difference.isEmpty(), qPrintable(difference));
-    release(*c, to);
+    Release(*c, to);
 }
 
 // ---- Points far outside ----
@@ -372,12 +372,12 @@ void TestPenStroke::farOutsidePointsPaintOnlyTheChip()
 
     for (bool loop : {false, true}) {
         ToolData->FLoop = loop;
-        auto c = makeChip(32, 24, zoom);
+        auto c = MakeChip(32, 24, zoom);
         ChildwinProbe probe(*c);
         if (byEvent) {
-            press(*c, from);
-            motion(*c, to);
-            release(*c, to);
+            Press(*c, from);
+            Motion(*c, to);
+            Release(*c, to);
         } else {
             c->FFrontImgMouseDown(TMouseButton::mbLeft, ssLeft, from.x(), from.y());
             c->FFrontImgMouseMove(ssLeft, to.x(), to.y());
@@ -418,18 +418,18 @@ void TestPenStroke::chipWithoutPixels()
     QFETCH(int, zoom);
 
     RecordingHost host;
-    auto c = makeChip(width, height, zoom);
+    auto c = MakeChip(width, height, zoom);
     ChildwinProbe probe(*c);
     ToolData->FLoop = true;
     for (int alpha : {255, 100}) {
         ToolData->FAlpha = uint8_t(alpha);
-        press(*c, QPoint(0, 0));
+        Press(*c, QPoint(0, 0));
         for (QPoint p : {QPoint(-5, -5), QPoint(0, 0), QPoint(40, 40), QPoint(3, -2), QPoint(-9, 30)})
-            motion(*c, p);
-        release(*c, QPoint(-9, 30));
+            Motion(*c, p);
+        Release(*c, QPoint(-9, 30));
     }
-    press(*c, QPoint(1, 1), Qt::AltModifier);
-    release(*c, QPoint(1, 1));
+    Press(*c, QPoint(1, 1), Qt::AltModifier);
+    Release(*c, QPoint(1, 1));
 
     QCOMPARE(probe.chip().width(), width);
     QCOMPARE(probe.chip().height(), height);
@@ -466,17 +466,17 @@ void TestPenStroke::pressAndRelease()
     QFETCH(bool, picks);
 
     const TColor spot = RGBColor(10, 20, 30);
-    auto c = makeChip(4, 4, 1);
+    auto c = MakeChip(4, 4, 1);
     ChildwinProbe probe(*c);
     probe.chip().setPixel(2, 2, spot);
     const Bitmap before = probe.chip();
 
-    press(*c, QPoint(2, 2), mods, button);
+    Press(*c, QPoint(2, 2), mods, button);
     QCOMPARE(probe.dragging(), !picks);
     QCOMPARE(ToolData->FBusy, !picks);
     QCOMPARE(c->CanUndo(), false);
     QVERIFY(!probe.scrollDrag());
-    release(*c, QPoint(2, 2), button);
+    Release(*c, QPoint(2, 2), button);
 
     QVERIFY(!probe.dragging());
     QVERIFY(!ToolData->FBusy);
@@ -486,7 +486,7 @@ void TestPenStroke::pressAndRelease()
     QCOMPARE(ToolData->getColor(), picks ? spot : ClrBlack);
 
     // After a pick the following motion paints nothing.
-    motion(*c, QPoint(3, 3), Qt::NoButton);
+    Motion(*c, QPoint(3, 3), Qt::NoButton);
     QVERIFY(probe.chip() == before);
 }
 
@@ -494,13 +494,13 @@ void TestPenStroke::pressAndRelease()
 // starts from the pixel now under it, never from the pixel that was under it before.
 void TestPenStroke::strokeContinuesUnderThePointerAcrossAZoomChange()
 {
-    auto c = pen::makeChip(16, 16, 4);
+    auto c = MakeChip(16, 16, 4);
     ChildwinProbe p(*c);
-    pen::press(*c, QPoint(8, 8));    // chip (2,2)
-    pen::motion(*c, QPoint(21, 9));  // chip (5,2): paints (2,2)..(4,2)
+    Press(*c, QPoint(8, 8));    // chip (2,2)
+    Motion(*c, QPoint(21, 9));  // chip (5,2): paints (2,2)..(4,2)
     c->setZoom(8);                   // a zoom key pressed with the button held: (21,9) is now (2,1)
-    pen::motion(*c, QPoint(41, 73)); // chip (5,9)
-    pen::release(*c, QPoint(41, 73));
+    Motion(*c, QPoint(41, 73)); // chip (5,9)
+    Release(*c, QPoint(41, 73));
     pen::PixelSet expected = pen::segmentPixels(2, 1, 5, 9, 16, 16);
     expected.insert({{2, 2}, {3, 2}, {4, 2}});
     QCOMPARE(pen::paintedPixels(p.chip()), expected);
@@ -527,15 +527,15 @@ void TestPenStroke::pickColor()
     QFETCH(TColor, expected);
 
     RecordingHost host;
-    auto c = makeChip(8, 8, 4);
+    auto c = MakeChip(8, 8, 4);
     ChildwinProbe probe(*c);
     probe.chip().setPixel(3, 1, RGBColor(200, 100, 50));
     probe.chip().setPixel(0, 1, RGBColor(0, 1, 2));
 
-    press(*c, point, Qt::AltModifier);
+    Press(*c, point, Qt::AltModifier);
     QCOMPARE(ToolData->getColor(), expected);
     QCOMPARE(host.refreshes, 1);
-    release(*c, point);
+    Release(*c, point);
     QCOMPARE(probe.undoCount(), size_t(2));
 }
 

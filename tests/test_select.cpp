@@ -10,27 +10,6 @@
 
 namespace {
 
-std::unique_ptr<TMDIChild> makeChip(int w, int h, int zoom)
-{
-    auto c = std::make_unique<TMDIChild>();
-    c->NewChip(QStringLiteral("NONAME1"), w, h);
-    c->setZoom(zoom);
-    c->show();
-    // Exposed, so the views compared with the reference are on screen.
-    if (!QTest::qWaitForWindowExposed(c.get()))
-        qWarning("the chip window was never exposed");
-    return c;
-}
-
-// QTest takes the point (0, 0) for the middle of the widget; every point here avoids it.
-void drag(TMDIChild& c, QPoint from, QList<QPoint> path)
-{
-    QTest::mousePress(c.frontImage(), Qt::LeftButton, {}, from);
-    for (const QPoint& p : path)
-        QTest::mouseMove(c.frontImage(), p);
-    QTest::mouseRelease(c.frontImage(), Qt::LeftButton, {}, path.isEmpty() ? from : path.last());
-}
-
 int blackPixels(const Bitmap& b)
 {
     int n = 0;
@@ -96,10 +75,10 @@ void SelectTest::dragMarksANormalisedBlockWithBothCorners()
     QFETCH(QPoint, from);
     QFETCH(QList<QPoint>, path);
     QFETCH(TRect, expected);
-    auto c = makeChip(16, 12, zoom);
+    auto c = MakeChip(16, 12, zoom, ChipFill::White, true);
     ChildwinProbe p(*c);
     c->ChangeTool(ToolMask);
-    drag(*c, from, path);
+    Drag(*c, from, path);
     QVERIFY(p.selected());
     QCOMPARE(p.selRect(), expected);
     QVERIFY(!ToolData->FBusy);
@@ -125,10 +104,10 @@ void SelectTest::frameIsDrawnAroundTheBlock()
     QFETCH(QPoint, from);
     QFETCH(QPoint, to);
     QFETCH(int, expectedBlack);
-    auto c = makeChip(16, 12, zoom);
+    auto c = MakeChip(16, 12, zoom, ChipFill::White, true);
     ChildwinProbe p(*c);
     c->ChangeTool(ToolMask);
-    drag(*c, from, {to});
+    Drag(*c, from, {to});
     const TRect& s = p.selRect();
     QCOMPARE(blackPixels(p.painted()), expectedBlack);
     VERIFY_VIEW_SHOWS_CHIP(*c);
@@ -140,13 +119,13 @@ void SelectTest::frameIsDrawnAroundTheBlock()
 
 void SelectTest::pressAndReleaseWithoutMotionSelectsNothing()
 {
-    auto c = makeChip(16, 12, 2);
+    auto c = MakeChip(16, 12, 2, ChipFill::White, true);
     ChildwinProbe p(*c);
     c->ChangeTool(ToolMask);
-    drag(*c, QPoint(3, 3), {QPoint(9, 9)});
+    Drag(*c, QPoint(3, 3), {QPoint(9, 9)});
     const int frame = blackPixels(p.painted());
     QVERIFY(frame > 0);
-    drag(*c, QPoint(20, 20), {});
+    Drag(*c, QPoint(20, 20), {});
     QVERIFY(!p.selected());
     // The press does not redraw: the old frame stays on screen until the next redraw.
     QCOMPARE(blackPixels(p.painted()), frame);
@@ -156,7 +135,7 @@ void SelectTest::pressAndReleaseWithoutMotionSelectsNothing()
 
 void SelectTest::dragHoldsTheToolStateUntilTheRelease()
 {
-    auto c = makeChip(16, 12, 2);
+    auto c = MakeChip(16, 12, 2, ChipFill::White, true);
     ChildwinProbe p(*c);
     c->ChangeTool(ToolMask);
     p.chip().setPixel(1, 1, ClrBlack);
@@ -175,11 +154,11 @@ void SelectTest::dragHoldsTheToolStateUntilTheRelease()
 
 void SelectTest::confirmDropsTheSelectionWithoutRedrawing()
 {
-    auto c = makeChip(16, 12, 2);
+    auto c = MakeChip(16, 12, 2, ChipFill::White, true);
     ChildwinProbe p(*c);
     p.chip().setPixel(15, 11, RGBColor(1, 2, 3));
     c->ChangeTool(ToolMask);
-    drag(*c, QPoint(3, 3), {QPoint(9, 9)});
+    Drag(*c, QPoint(3, 3), {QPoint(9, 9)});
     const Bitmap viewBefore = p.painted();
     c->ConfirmTool();
     QVERIFY(!p.selected());
@@ -193,10 +172,10 @@ void SelectTest::confirmDropsTheSelectionWithoutRedrawing()
 
 void SelectTest::penDropsTheSelectionAndItsFrame()
 {
-    auto c = makeChip(16, 12, 2);
+    auto c = MakeChip(16, 12, 2, ChipFill::White, true);
     ChildwinProbe p(*c);
     c->ChangeTool(ToolMask);
-    drag(*c, QPoint(3, 3), {QPoint(9, 9)});
+    Drag(*c, QPoint(3, 3), {QPoint(9, 9)});
     c->ChangeTool(ToolMove);
     QVERIFY(p.selected());
     QVERIFY(blackPixels(p.painted()) > 0);
@@ -207,7 +186,7 @@ void SelectTest::penDropsTheSelectionAndItsFrame()
 
 void SelectTest::motionWithoutAPressSelectsNothing()
 {
-    auto c = makeChip(16, 12, 2);
+    auto c = MakeChip(16, 12, 2, ChipFill::White, true);
     ChildwinProbe p(*c);
     c->ChangeTool(ToolMask);
     c->FFrontImgMouseMove(0, 5, 5);
@@ -220,7 +199,7 @@ void SelectTest::motionWithoutAPressSelectsNothing()
 // block never leaves the chip.
 void SelectTest::zoomChangeDuringADragKeepsTheAnchorPixel()
 {
-    auto c = makeChip(16, 12, 4);
+    auto c = MakeChip(16, 12, 4, ChipFill::White, true);
     ChildwinProbe p(*c);
     c->ChangeTool(ToolMask);
     QTest::mousePress(c->frontImage(), Qt::LeftButton, {}, QPoint(21, 14)); // pixel (5, 3)

@@ -15,16 +15,6 @@
 
 namespace {
 
-std::unique_ptr<TMDIChild> makeChip(int w, int h)
-{
-    auto c = std::make_unique<TMDIChild>();
-    c->NewChip(QStringLiteral("NONAME1"), w, h);
-    ChildwinProbe(*c).chip() = NumberedBitmap(w, h);
-    c->PushUndo();
-    c->show();
-    return c;
-}
-
 // xclip serving one file until another program takes the clipboard.
 std::unique_ptr<X11Tool> serveClipboard(const QString& file, const QString& type = QStringLiteral("image/png"))
 {
@@ -111,7 +101,7 @@ void X11ClipboardTest::pictureFromAnotherProgramPastes()
     QVERIFY(source.save(file, "PNG"));
     QCOMPARE(QImage(file).convertToFormat(source.format()), source);
 
-    auto c = makeChip(chip.width(), chip.height());
+    auto c = MakeChip(chip.width(), chip.height(), 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const auto xclip = serveClipboard(file);
@@ -119,13 +109,9 @@ void X11ClipboardTest::pictureFromAnotherProgramPastes()
     QTRY_VERIFY_WITH_TIMEOUT(clipboardOffersAPicture(), 10000);
 
     c->PasteFromClipboard();
+    const QString mismatch = PasteMismatch(p.chip(), source, before);
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     const int w = std::min(picture.width(), chip.width()), h = std::min(picture.height(), chip.height());
-    for (int y = 0; y < chip.height(); ++y)
-        for (int x = 0; x < chip.width(); ++x) {
-            // Translucent pixels arrive as their colour values, not blended over anything.
-            const TColor expected = (x < w && y < h) ? QRgbToColor(source.pixel(x, y)) : before.pixel(x, y);
-            QCOMPARE(p.chip().pixel(x, y), expected);
-        }
     QCOMPARE(p.selRect(), (TRect{0, 0, w, h}));
     QCOMPARE(ToolData->FTool, ToolMove);
     QVERIFY(ToolData->FFloating);
@@ -163,7 +149,7 @@ void X11ClipboardTest::bytesFromAnotherProgramAreReadOrReported()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
     file.close();
-    auto c = makeChip(8, 8);
+    auto c = MakeChip(8, 8, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     const Bitmap before = p.chip();
     const auto xclip = serveClipboard(file.fileName(), type);
@@ -199,7 +185,7 @@ void X11ClipboardTest::copiedPicturePastesInAnotherProgram()
 {
     QFETCH(bool, selected);
     QFETCH(QRect, block);
-    auto c = makeChip(24, 20);
+    auto c = MakeChip(24, 20, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
     p.selected() = selected;
     p.selRect() = TRect{block.left(), block.top(), block.left() + block.width(), block.top() + block.height()};

@@ -79,7 +79,7 @@ void X11PenLoop::strokeAcrossAnEdge()
     QFETCH(QString, pixels);
 
     ToolData->FLoop = loop;
-    auto c = makeChip(chip.width(), chip.height(), zoom);
+    auto c = MakeChip(chip.width(), chip.height(), zoom);
     ChildwinProbe probe(*c);
     // Away from the screen's edges, so that points left of or above the view are on the screen.
     c->setGeometry(300, 300, 220, 180);
@@ -128,7 +128,7 @@ void X11PenLoop::strokeAcrossAnEdge()
     QVERIFY(!ToolData->FBusy);
 
     Bitmap saved;
-    QVERIFY(savedPicture(*c, saved));
+    QVERIFY(SavedPicture(*c, saved));
     QCOMPARE(saved.width(), chip.width());
     QCOMPARE(saved.height(), chip.height());
     QCOMPARE(text(paintedPixels(saved)), pixels);
@@ -147,7 +147,7 @@ void X11PenLoop::strokeAcrossAnEdge()
 void X11PenLoop::altClickPicksTheColour()
 {
     RecordingHost host;
-    auto c = makeChip(8, 8, 8);
+    auto c = MakeChip(8, 8, 8);
     ChildwinProbe probe(*c);
     const TColor spot = RGBColor(12, 34, 56);
     probe.chip().setPixel(2, 2, spot);

@@ -104,7 +104,7 @@ void X11PenScaled::initTestCase()
 // no other; each offset has a chip pixel of its own, three apart, so a neighbour hit shows.
 void X11PenScaled::everyDevicePixelHitsItsChipPixel()
 {
-    auto c = makeChip(16, 16, 2);
+    auto c = MakeChip(16, 16, 2);
     ChildwinProbe probe(*c);
     QVERIFY(showShifted(*c, QPoint(1, 1)));
     TImageControl* view = c->frontImage();
@@ -163,7 +163,7 @@ void X11PenScaled::loopStrokeLandsOnTheExactDevicePixel()
     QFETCH(QString, pixels);
 
     ToolData->FLoop = true;
-    auto c = makeChip(8, 8, 8);
+    auto c = MakeChip(8, 8, 8);
     ChildwinProbe probe(*c);
     QVERIFY(showShifted(*c, shift));
     TImageControl* view = c->frontImage();
@@ -185,14 +185,14 @@ void X11PenScaled::loopStrokeLandsOnTheExactDevicePixel()
     QTRY_VERIFY(!probe.dragging());
 
     Bitmap saved;
-    QVERIFY(savedPicture(*c, saved));
+    QVERIFY(SavedPicture(*c, saved));
     QCOMPARE(text(paintedPixels(saved)), pixels);
 }
 
 // Every chip pixel at zoom 1 fills exactly its 2 by 2 block of device pixels on the screen.
 void X11PenScaled::zoomOneIsCrisp()
 {
-    auto c = makeChip(16, 16, 1);
+    auto c = MakeChip(16, 16, 1);
     if (c->frontImage()->devicePixelRatio() != 2)
         QSKIP("only at 2x does a view pixel cover whole device pixels");
     ChildwinProbe probe(*c);

@@ -4,6 +4,8 @@
 
 #include "platform/Bitmap.h"
 
+class TMDIChild; // the chip window, named only: the tool state holds which one is busy
+
 // Tool codes; code 1 belongs to no tool.
 constexpr uint8_t ToolPen = 0;
 constexpr uint8_t ToolMove = 2;
@@ -20,6 +22,9 @@ public:
     bool FBusy = false;
     // The move tool's base and floating pictures have been taken (by a first drag or a paste).
     bool FFloating = false;
+    // The chip window whose stroke, pending move or paste holds FBusy and FFloating: a move is
+    // committed with its own pictures, and a window that closes gives them back.
+    TMDIChild* FOwner = nullptr;
     uint8_t FAlpha = 255;
 
     TColor getColor() const { return FColor; }
