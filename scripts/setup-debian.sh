@@ -86,13 +86,14 @@ names() { awk -v c="$1" 'NF && $c != "-" { print $c }' <<<"$packages"; }
 # measured in a debootstrap --variant=minbase root.
 first_run_note() {
   case "$mode" in
-    test) echo "A first run installs about 530 packages (about 420 MB to download, 1.9 GB on disk) and" \
-               "takes 5 to 10 minutes, depending on the network; building and running the tests then" \
-               "takes about 20 minutes on two cores." ;;
-    windows) echo "A first run installs about 230 packages (about 330 MB to download, 1.5 GB on disk) and" \
-                  "takes 5 to 10 minutes; the Windows build then takes about 10 minutes on two cores." ;;
-    *) echo "A first run installs about 190 packages (about 170 MB to download, 800 MB on disk) and" \
-            "takes 2 to 5 minutes; the build then takes about 3 minutes on two cores." ;;
+    test) echo "A first run installs about 530 packages (380 MB to download, 1.5 GB on disk) in 2 to 10" \
+               "minutes, depending on the network; building and running the tests then takes about" \
+               "10 minutes on two cores and 0.7 GB more." ;;
+    windows) echo "A first run installs about 330 packages (570 MB to download, 2.7 GB on disk; only 40," \
+                  "350 MB and 1.9 GB where the tests' set is in) in 3 to 10 minutes; the Windows build" \
+                  "then takes about 10 minutes on two cores." ;;
+    *) echo "A first run installs about 220 packages (230 MB to download, 850 MB on disk) in 1 to 5" \
+            "minutes; the build then takes a minute or two on two cores." ;;
   esac
 }
 
