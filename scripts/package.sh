@@ -34,6 +34,7 @@ if [[ "$catalog" != *"<id>io.github.marlo_editor.marlo</id>"* || "$catalog" != *
   echo "appstreamcli compose found no Marlo component with an icon in the package" >&2
   exit 1
 fi
-# Errors fail the script; the warnings left are explained in the README.
-lintian --fail-on error --display-info "$deb"
+# Errors fail the script; the warnings left are explained in the README. lintian leaves a cache
+# file in TMPDIR: in the stage folder, not in the system's.
+TMPDIR="$stage" lintian --fail-on error --display-info "$deb"
 echo "$deb"

@@ -22,6 +22,10 @@ echo "Windows build and packing: $(($(date +%s) - started)) s"
 # Qt's offscreen platform, and Qt's Japanese catalogue where the test programs' Qt looks for it.
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 rm -rf "$WINEPREFIX"
+# wineserver keeps its socket in a folder under TMPDIR that it never removes: this run's own.
+wine_temp=$(mktemp -d)
+trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$wine_temp"' EXIT
+export TMPDIR="$wine_temp"
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
 /usr/lib/wine/wineserver -w
 winpath() { printf 'Z:%s' "${1//\//\\}"; }

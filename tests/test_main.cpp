@@ -12,6 +12,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyleFactory>
 #include <QToolBar>
@@ -995,6 +997,9 @@ void TestMain::foldersOfKilledRunsGo()
         ownFolders.removeOne(name);
     }
     qputenv("TMPDIR", oldTemp);
+    // Qt's settings still point into the removed folder: a dialog would make it again.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
     QCOMPARE(!QFileInfo::exists(folder), removed);
     QCOMPARE(ownFolders.size(), 1);
     QVERIFY2(!QFileInfo::exists(temp.filePath(ownFolders.first())), "the run's own folder went with it");

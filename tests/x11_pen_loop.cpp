@@ -21,6 +21,7 @@ private slots:
 
 private:
     static void xdotool(const QStringList& args);
+    static void pointAt(TMDIChild& chip, QPoint p);
 };
 
 void X11PenLoop::initTestCase()
@@ -38,6 +39,25 @@ void X11PenLoop::cleanup()
 void X11PenLoop::xdotool(const QStringList& args)
 {
     QVERIFY(Xdotool(args));
+}
+
+// A window that has only just come up under the pointer may not hear of it (Wine maps its windows
+// after Windows shows them): point elsewhere and back until the view has seen it.
+void X11PenLoop::pointAt(TMDIChild& chip, QPoint p)
+{
+    ChildwinProbe probe(chip);
+    TImageControl* view = chip.frontImage();
+    const auto moveTo = [view](QPoint at) {
+        const QPoint s = view->mapToGlobal(at);
+        Xdotool({QStringLiteral("mousemove"), QString::number(s.x()), QString::number(s.y())});
+    };
+    for (int i = 0; i < 20 && !(probe.toPt() == TPoint{p.x(), p.y()}); ++i) {
+        moveTo(p + QPoint(1, 1));
+        QTest::qWait(30);
+        moveTo(p);
+        QTest::qWait(30);
+    }
+    QTRY_COMPARE(probe.toPt(), (TPoint{p.x(), p.y()}));
 }
 
 void X11PenLoop::strokeAcrossAnEdge_data()
@@ -94,15 +114,9 @@ void X11PenLoop::strokeAcrossAnEdge()
     };
     QVERIFY(screenAt(QPoint(-10, -10)).x() > 0 && screenAt(QPoint(-10, -10)).y() > 0);
 
-    // A window that has only just come up under the pointer may not hear of it (Wine maps its
-    // windows after Windows shows them): point elsewhere and back until the view has seen it.
-    for (int i = 0; i < 20 && !(probe.toPt() == TPoint{pressAt.x(), pressAt.y()}); ++i) {
-        moveTo(pressAt + QPoint(1, 1));
-        QTest::qWait(30);
-        moveTo(pressAt);
-        QTest::qWait(30);
-    }
-    QTRY_COMPARE(probe.toPt(), (TPoint{pressAt.x(), pressAt.y()}));
+    pointAt(*c, pressAt);
+    if (QTest::currentTestFailed())
+        return;
     xdotool({QStringLiteral("mousedown"), QStringLiteral("1")});
     QTRY_VERIFY(probe.dragging());
     moveTo(inside);
@@ -158,9 +172,9 @@ void X11PenLoop::altClickPicksTheColour()
     c->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(c.get()));
 
-    const QPoint s = c->frontImage()->mapToGlobal(QPoint(20, 20));
-    xdotool({QStringLiteral("mousemove"), QString::number(s.x()), QString::number(s.y())});
-    QTRY_COMPARE(probe.toPt(), (TPoint{20, 20}));
+    pointAt(*c, QPoint(20, 20));
+    if (QTest::currentTestFailed())
+        return;
     xdotool({QStringLiteral("keydown"), QStringLiteral("alt"), QStringLiteral("mousedown"), QStringLiteral("1")});
     QTRY_COMPARE(ToolData->getColor(), spot);
     QCOMPARE(host.refreshes, 1);

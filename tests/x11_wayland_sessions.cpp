@@ -298,6 +298,8 @@ bool X11WaylandSessions::startMarlo(Desktop desktop)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("QT_ENABLE_HIGHDPI_SCALING"), QStringLiteral("0"));
+    // Each row ends it with a kill, which leaves the folder of its run: in the test's folder.
+    env.insert(QStringLiteral("TMPDIR"), dir.path());
     marloDisplay = env.value(QStringLiteral("DISPLAY"));
     if (desktop != Desktop::X11) {
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), weston.runtimeDir());
