@@ -43,7 +43,6 @@ void keepPanelSize(QLabel* panel)
 
 } // namespace
 
-
 TMDIChild::TMDIChild(QWidget* parent) : QWidget(parent)
 {
     setWindowTitle(QStringLiteral("MDI Child"));

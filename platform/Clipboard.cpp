@@ -55,14 +55,14 @@ std::unique_ptr<QMimeData> offeredData(const QMimeData& qt)
     if (QGuiApplication::platformName() != QLatin1String("windows"))
         return nullptr;
     auto offer = std::make_unique<QMimeData>();
+    if (::IsClipboardFormatAvailable(CF_DIB))
+        offer->setData(QStringLiteral("image/bmp"), BmpFileOfDib(clipboardDib()));
     for (const QString& format : qt.formats()) {
         if (format == QLatin1String("application/x-qt-windows-mime;value=\"PNG\""))
             offer->setData(QStringLiteral("image/png"), qt.data(format));
-        else if (format.startsWith(QLatin1String("image/")))
+        else if (format.startsWith(QLatin1String("image/")) && !offer->hasFormat(format))
             offer->setData(format, qt.data(format));
     }
-    if (::IsClipboardFormatAvailable(CF_DIB))
-        offer->setData(QStringLiteral("image/bmp"), BmpFileOfDib(clipboardDib()));
     if (offer->formats().isEmpty() && qt.hasImage())
         offer->setImageData(qt.imageData());
     return offer;
