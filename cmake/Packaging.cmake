@@ -13,11 +13,30 @@ install(FILES resources/${MARLO_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL
 # sources always give the same package.
 function(marlo_gzip source output)
   add_custom_command(OUTPUT ${output}
-    COMMAND gzip -9n < ${CMAKE_CURRENT_SOURCE_DIR}/${source} > ${output}
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${source} VERBATIM)
+    COMMAND gzip -9n < ${source} > ${output}
+    DEPENDS ${source} VERBATIM)
 endfunction()
-marlo_gzip(docs/marlo.1 ${CMAKE_CURRENT_BINARY_DIR}/marlo.1.gz)
-marlo_gzip(packaging/changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+# A package is built against one release's Qt, so its version names that release: 0.20~deb12 on
+# Debian 12, 0.20~deb13 on Debian 13 (the tilde sorts it before a plain 0.20), 0.20~ubuntu24.04 on
+# Ubuntu. Elsewhere, or on a release without a number (testing, sid), the version stays plain.
+cmake_host_system_information(RESULT distribution_id QUERY DISTRIB_ID)
+cmake_host_system_information(RESULT distribution_version QUERY DISTRIB_VERSION_ID)
+set(MARLO_PACKAGE_VERSION ${PROJECT_VERSION})
+if(distribution_id STREQUAL "debian" AND distribution_version MATCHES "^[0-9]+$")
+  set(MARLO_PACKAGE_VERSION ${PROJECT_VERSION}~deb${distribution_version})
+elseif(distribution_id MATCHES "^[a-z]+$" AND distribution_version MATCHES "^[0-9.]+$")
+  set(MARLO_PACKAGE_VERSION ${PROJECT_VERSION}~${distribution_id}${distribution_version})
+endif()
+
+# The changelog's newest entry names the version of the package that carries it.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog)
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog changelog)
+string(REGEX REPLACE "^marlo \\([^)]*\\)" "marlo (${MARLO_PACKAGE_VERSION})" changelog "${changelog}")
+file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/changelog.new "${changelog}")
+configure_file(${CMAKE_CURRENT_BINARY_DIR}/changelog.new ${CMAKE_CURRENT_BINARY_DIR}/changelog COPYONLY)
+
+marlo_gzip(${CMAKE_CURRENT_SOURCE_DIR}/docs/marlo.1 ${CMAKE_CURRENT_BINARY_DIR}/marlo.1.gz)
+marlo_gzip(${CMAKE_CURRENT_BINARY_DIR}/changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 add_custom_target(marlo_docs ALL DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/marlo.1.gz ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/marlo.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -46,6 +65,7 @@ clipboard and reads and writes BMP files.
 
 The interface is in Japanese.]])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_VERSION ${MARLO_PACKAGE_VERSION})
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -67,6 +87,6 @@ if(MARLO_TESTS AND NOT WIN32)
   # Builds a Release copy of its own: a package made from the sanitizer build would depend on
   # the sanitizer runtimes. One compiler at a time leaves the other core to the test running beside.
   add_test(NAME package_deb
-    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_deb.sh ${CMAKE_CURRENT_BINARY_DIR}/package ${PROJECT_VERSION})
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/package_deb.sh ${CMAKE_CURRENT_BINARY_DIR}/package ${PROJECT_VERSION} ${MARLO_PACKAGE_VERSION})
   set_tests_properties(package_deb PROPERTIES TIMEOUT 1200 SKIP_RETURN_CODE 77 ENVIRONMENT CMAKE_BUILD_PARALLEL_LEVEL=1)
 endif()

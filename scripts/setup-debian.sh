@@ -10,7 +10,7 @@
 set -euo pipefail
 
 # One package a line: Debian name, Fedora name, openSUSE name ("-": only Debian needs it, to build
-# and check the Debian package).
+# and check the Debian package; librsvg2-common lets appstreamcli compose read the SVG icon).
 build_packages="
 cmake                  cmake                        cmake
 ninja-build            ninja-build                  ninja
@@ -37,11 +37,12 @@ python3-pil            python3-pillow               python3-Pillow
 weston                 weston                       weston
 xwayland               xorg-x11-server-Xwayland     xwayland
 clang                  clang                        clang
-libclang-rt-14-dev     compiler-rt                  compiler-rt
+libclang-rt-dev        compiler-rt                  compiler-rt
 dpkg-dev               -                            -
 lintian                -                            -
 appstream              appstream                    AppStream
 appstream-compose      appstream-compose            appstream-compose
+librsvg2-common        -                            -
 desktop-file-utils     desktop-file-utils           desktop-file-utils
 "
 

@@ -3,11 +3,12 @@
 # Builds the Debian package with scripts/package.sh (a Release build of its own, which lintian,
 # appstreamcli and desktop-file-validate must accept) and checks what the package installs and
 # what it declares.
-#   tests/package_deb.sh BUILD_FOLDER VERSION
+#   tests/package_deb.sh BUILD_FOLDER VERSION PACKAGE_VERSION (the version with the release, 0.20~deb12)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$1
 version=$2
+package_version=$3
 # The Debian package is built and checked only where Debian's tools are.
 for tool in dpkg-deb dpkg-shlibdeps lintian; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -22,8 +23,13 @@ deb=$(tail -n 1 <<<"$log")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
+# A package names the Debian release whose Qt it was built against.
+. /etc/os-release
+if [ "${ID:-}" = debian ] && [ -n "${VERSION_ID:-}" ]; then
+  [ "$package_version" = "${version}~deb${VERSION_ID}" ] || fail "package version $package_version on Debian $VERSION_ID"
+fi
 arch=$(dpkg --print-architecture)
-[ "$(basename "$deb")" = "marlo_${version}_${arch}.deb" ] || fail "package file name $(basename "$deb")"
+[ "$(basename "$deb")" = "marlo_${package_version}_${arch}.deb" ] || fail "package file name $(basename "$deb")"
 
 expected_files="./usr/bin/marlo
 ./usr/share/applications/io.github.marlo_editor.marlo.desktop
@@ -45,14 +51,15 @@ if [ "$files" != "$expected_files" ]; then
 fi
 
 field() { dpkg-deb -f "$deb" "$1"; }
-for pair in "Package=marlo" "Version=$version" "Architecture=$arch" "Section=graphics" "Priority=optional"; do
+for pair in "Package=marlo" "Version=$package_version" "Architecture=$arch" "Section=graphics" "Priority=optional"; do
   [ "$(field "${pair%%=*}")" = "${pair#*=}" ] || fail "${pair%%=*} is '$(field "${pair%%=*}")', not '${pair#*=}'"
 done
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 # The libraries come from the binary, the rest is loaded at run time and named by hand.
 depends=$(field Depends)
-for wanted in "libqt6widgets6 (" "libqt6gui6 (" "libqt6core6 (" "libc6 (" "qt6-qpa-plugins" "fonts-noto-cjk |"; do
-  [[ "$depends" == *"$wanted"* ]] || fail "Depends lacks $wanted: $depends"
+# Debian 13 renamed Qt's core library for its 64-bit time (libqt6core6t64).
+for wanted in 'libqt6widgets6 \(' 'libqt6gui6 \(' 'libqt6core6(t64)? \(' 'libc6 \(' 'qt6-qpa-plugins' 'fonts-noto-cjk \|'; do
+  [[ "$depends" =~ $wanted ]] || fail "Depends lacks $wanted: $depends"
 done
 [[ "$depends" =~ libasan|libubsan ]] && fail "Depends names a sanitizer runtime: $depends"
 recommends=$(field Recommends)
@@ -63,7 +70,7 @@ done
 # The changelog and the metainfo name the version being packaged.
 packaged() { dpkg-deb --fsys-tarfile "$deb" | tar -xO "$1"; }
 changelog_version=$(packaged ./usr/share/doc/marlo/changelog.gz | gunzip | sed -n '1s/^marlo (\([^)]*\)).*/\1/p')
-[ "$changelog_version" = "$version" ] || fail "changelog's version is '$changelog_version'"
+[ "$changelog_version" = "$package_version" ] || fail "changelog's version is '$changelog_version'"
 packaged ./usr/share/metainfo/io.github.marlo_editor.marlo.metainfo.xml | grep -q "<release version=\"$version\"" ||
   fail "the metainfo has no release $version"
 packaged ./usr/bin/marlo | file - | grep -q ", stripped" || fail "the binary is not stripped"
