@@ -68,7 +68,7 @@ inline void activate(QWidget* window)
 {
     window->activateWindow();
     window->raise();
-    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(QTest::qWaitForWindowActive(window, kWindowEventTimeout));
 }
 
 // Runs answer with the modal dialog as soon as one is open, from inside its event loop.

@@ -85,7 +85,7 @@ std::unique_ptr<TMDIChild> MakeChip(int w, int h, int zoom, ChipFill fill, bool 
     if (show) {
         c->show();
         // Exposed, so the views compared with the reference are on screen.
-        if (!QTest::qWaitForWindowExposed(c.get()))
+        if (!QTest::qWaitForWindowExposed(c.get(), kWindowEventTimeout))
             qWarning("the chip window was never exposed");
     }
     return c;

@@ -59,6 +59,12 @@ Bitmap NumberedBitmap(int w, int h);
 
 // What a test's chip holds at first: white, or NumberedBitmap recorded as its latest undo step.
 enum class ChipFill { White, Numbered };
+// How long a test waits for the window system to do what it was asked (a window shown, activated,
+// another program's window mapped). It happens unless something hangs, but not always in Qt's
+// default 5 s: on two cores with a package build and another test beside it, the first window of
+// a sanitized process has taken longer to become active.
+constexpr int kWindowEventTimeout = 60000;
+
 // A chip window of w by h pixels at a zoom; shown, and on the screen, when show is set.
 std::unique_ptr<TMDIChild> MakeChip(int w, int h, int zoom = 1, ChipFill fill = ChipFill::White, bool show = false);
 // What a save of the chip writes, read back: the picture the user takes away.

@@ -5,6 +5,8 @@
 #pragma once
 #include <QString>
 
+#include "TestSupport.h"
+
 // The id of a mapped window of the process pid whose title is exactly title, as decimal text
 // for xdotool; empty when none appears within timeoutMs.
-QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs = 15000);
+QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs = kWindowEventTimeout);

@@ -192,7 +192,7 @@ void X11ClipboardTest::copiedPicturePastesInAnotherProgram()
     // X grants the clipboard only to a request stamped later than the previous owner's, and Qt
     // stamps it with the time of the last X event it saw. A person's copy comes with the key or
     // click that asked for it; here the window's mapping has to bring a fresh time first.
-    QVERIFY(QTest::qWaitForWindowExposed(c.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(c.get(), kWindowEventTimeout));
     c->CopyToClipboard();
     for (int i = 0; i < 50 && !QGuiApplication::clipboard()->ownsClipboard(); ++i) {
         QTest::qWait(20);

@@ -47,14 +47,13 @@ void activate(QWidget* w)
     w->activateWindow();
     if (!QTest::qWaitForWindowActive(w, 3000))
         xdotool({QStringLiteral("windowactivate"), QString::number(w->winId())});
-    QVERIFY(QTest::qWaitForWindowActive(w));
+    QVERIFY(QTest::qWaitForWindowActive(w, kWindowEventTimeout));
 }
 
-// The window manager gives the activation back after the range message; on a loaded machine
-// that may take a while.
+// The window manager gives the activation back after the range message.
 bool waitActive(QWidget* w)
 {
-    return QTest::qWaitFor([w] { return w->isActiveWindow(); }, 15000);
+    return QTest::qWaitFor([w] { return w->isActiveWindow(); }, kWindowEventTimeout);
 }
 
 // The window with its frame as the screen shows it.
@@ -200,7 +199,7 @@ void X11PaletteAlpha::tilePreviewScreenshot()
 {
     TTailViewWin win;
     win.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&win));
+    QVERIFY(QTest::qWaitForWindowExposed(&win, kWindowEventTimeout));
     Bitmap chip(16, 16);
     chip.fill(ClrWhite);
     for (int i = 0; i < 16; ++i) {

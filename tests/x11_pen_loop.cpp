@@ -105,7 +105,7 @@ void X11PenLoop::strokeAcrossAnEdge()
     c->setGeometry(300, 300, 220, 180);
     c->show();
     c->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(c.get()));
+    QVERIFY(QTest::qWaitForWindowActive(c.get(), kWindowEventTimeout));
     TImageControl* view = c->frontImage();
     const auto screenAt = [view](QPoint p) { return view->mapToGlobal(p); };
     const auto moveTo = [&](QPoint p) {
@@ -170,7 +170,7 @@ void X11PenLoop::altClickPicksTheColour()
     c->setGeometry(300, 300, 220, 180);
     c->show();
     c->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(c.get()));
+    QVERIFY(QTest::qWaitForWindowActive(c.get(), kWindowEventTimeout));
 
     pointAt(*c, QPoint(20, 20));
     if (QTest::currentTestFailed())

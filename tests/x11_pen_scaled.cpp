@@ -66,7 +66,7 @@ bool showShifted(TMDIChild& c, QPoint shift)
     c.setGeometry(150, 150, 150, 120);
     c.show();
     c.activateWindow();
-    if (!QTest::qWaitForWindowActive(&c))
+    if (!QTest::qWaitForWindowActive(&c, kWindowEventTimeout))
         return false;
     const QPoint wanted = deviceOrigin(&c) + shift;
     const uint32_t xy[] = {uint32_t(wanted.x()), uint32_t(wanted.y())};

@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: MIT
 // Loop editing on the desktops people use, driven as a person drives them: the built program on
-// plain X11, on Xwayland in a weston session that runs inside this test's X server, and on Wayland
+// plain X11, on Xwayland in weston sessions that run inside this test's X server, and on Wayland
 // alone. Keys and pointer go through the outer X server, so under weston every event takes the
 // compositor's road. The same loop strokes across each edge at zoom 8 are saved on each desktop:
 // Xwayland must save plain X11's pixels; Wayland, where a program cannot carry the pointer over,
-// the wrapped pixels of each stroke and nothing painted across a jump.
+// the wrapped pixels of each stroke and nothing painted across a jump. Every Xwayland row starts a
+// weston of its own: what a session settles once for all its strokes (how its windows were mapped,
+// which one the compositor activated and gave the keyboard) shows as a failed row of its own
+// instead of hiding behind one lucky session.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <memory>
 #include <sys/prctl.h>
 
 #include "PenTestHelpers.h"
@@ -30,6 +35,8 @@ constexpr int kKeyPause = 60;
 constexpr int kMotionPause = 60;
 // Nor when a new window has the keyboard: it takes it a moment after it is drawn.
 constexpr int kFocusPause = 500;
+// Fresh weston sessions the Xwayland case runs in.
+constexpr int kXwaylandSessions = 3;
 
 bool pressKeys(const QStringList& combinations)
 {
@@ -135,7 +142,9 @@ public:
     {
         if (!runtime_.isValid())
             return QStringLiteral("no runtime folder");
-        socket_ = QStringLiteral("marlo-test-%1").arg(QCoreApplication::applicationPid());
+        // A session's socket may outlive it for a moment: each has a name of its own.
+        static int sessions = 0;
+        socket_ = QStringLiteral("marlo-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(++sessions);
         const QString log = runtime_.filePath(QStringLiteral("weston.log"));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
@@ -219,7 +228,7 @@ private:
     bool stroke(const Stroke& s, Desktop desktop);
     QString save();
 
-    WestonSession weston;
+    std::unique_ptr<WestonSession> weston; // the row's own, none on plain X11
     QTemporaryDir dir;
     QProcess marlo;
     QString marloDisplay;
@@ -237,8 +246,6 @@ void X11WaylandSessions::initTestCase()
         if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
             QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool))));
     QVERIFY(dir.isValid());
-    const QString failure = weston.start();
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
 void X11WaylandSessions::cleanup()
@@ -248,6 +255,7 @@ void X11WaylandSessions::cleanup()
         marlo.kill();
         marlo.waitForFinished(10000);
     }
+    weston.reset();
 }
 
 void X11WaylandSessions::loopStrokes_data()
@@ -262,7 +270,8 @@ void X11WaylandSessions::loopStrokes_data()
     const QString carried = QStringLiteral("(7,0) (11,1) (11,2) (11,3) (0,5) (12,5) (13,5) (14,5) (15,5) (1,10) "
                                            "(2,10) (3,10) (15,10) (7,12) (7,13) (7,14) (7,15) (11,15)");
     QTest::newRow("plain X11") << int(Desktop::X11) << carried;
-    QTest::newRow("Xwayland in weston") << int(Desktop::Xwayland) << carried;
+    for (int session = 1; session <= kXwaylandSessions; ++session)
+        QTest::addRow("Xwayland in weston, session %d", session) << int(Desktop::Xwayland) << carried;
     // The pointer stays beyond the edge: the motion after the crossing is taken as where the
     // stroke goes on from, outside the chip.
     QTest::newRow("Wayland alone") << int(Desktop::Wayland)
@@ -275,6 +284,11 @@ void X11WaylandSessions::loopStrokes()
     QFETCH(int, desktop);
     QFETCH(QString, pixels);
 
+    if (Desktop(desktop) != Desktop::X11) {
+        weston = std::make_unique<WestonSession>();
+        const QString failure = weston->start();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
     QVERIFY(startMarlo(Desktop(desktop)));
     const QString failure = prepareChip();
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
@@ -289,7 +303,7 @@ void X11WaylandSessions::loopStrokes()
     QCOMPARE(text(paintedPixels(chip)), pixels);
     saved[QString::fromLatin1(QTest::currentDataTag())] = text(paintedPixels(chip));
     if (Desktop(desktop) == Desktop::Xwayland && saved.contains(QStringLiteral("plain X11")))
-        QCOMPARE(saved.value(QStringLiteral("Xwayland in weston")), saved.value(QStringLiteral("plain X11")));
+        QCOMPARE(text(paintedPixels(chip)), saved.value(QStringLiteral("plain X11")));
 }
 
 // Starts the program as a user's session would: it chooses its platform itself.
@@ -302,10 +316,10 @@ bool X11WaylandSessions::startMarlo(Desktop desktop)
     env.insert(QStringLiteral("TMPDIR"), dir.path());
     marloDisplay = env.value(QStringLiteral("DISPLAY"));
     if (desktop != Desktop::X11) {
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), weston.runtimeDir());
-        env.insert(QStringLiteral("WAYLAND_DISPLAY"), weston.socket());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), weston->runtimeDir());
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), weston->socket());
         if (desktop == Desktop::Xwayland)
-            env.insert(QStringLiteral("DISPLAY"), marloDisplay = weston.xDisplay());
+            env.insert(QStringLiteral("DISPLAY"), marloDisplay = weston->xDisplay());
         else
             env.remove(QStringLiteral("DISPLAY"));
         // Weston takes the keys only from its window.
@@ -321,8 +335,8 @@ bool X11WaylandSessions::startMarlo(Desktop desktop)
     marlo.start(qEnvironmentVariable("MARLO_BINARY"), {});
     if (!marlo.waitForStarted() || !waitForNewWindow(before, 30000))
         return false;
-    // On plain X11 weston's window shares the screen, and on a busy machine it may be mapped, and
-    // take the focus, after the program's: the keys must go to the program.
+    // On plain X11 the keys must go to the program's main window, whatever else the window
+    // manager lets have the focus.
     if (desktop == Desktop::X11) {
         const QString main = WaitForProcessWindow(marlo.processId(), QStringLiteral("Marlo"));
         if (main.isEmpty() || !Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), main}))
@@ -386,11 +400,13 @@ QString X11WaylandSessions::prepareChip()
 // Weston draws the pointer into its picture of the screen: off the program's windows, in the
 // corner of its output, it hides no pixel the test looks for. Weston's X11 backend follows the
 // outer pointer only once it has entered its window, and again only after it has left and come
-// back once a pointer lock has ended: the way there passes outside.
+// back once a pointer lock has ended: the way there passes outside. Plain X11 leaves the pointer
+// out of the picture; the corner of the screen keeps it off the program's windows all the same.
 void X11WaylandSessions::park()
 {
-    moveTo(weston.output().bottomRight() + QPoint(5, 5));
-    moveTo(weston.output().bottomRight() - QPoint(2, 2));
+    const QRect area = weston ? weston->output() : QGuiApplication::primaryScreen()->geometry();
+    moveTo(area.bottomRight() + QPoint(5, 5));
+    moveTo(area.bottomRight() - QPoint(2, 2));
 }
 
 // The zoom the maximized view shows: its width from its top-left corner, in chip widths.
