@@ -2,12 +2,15 @@
 // Loop editing on the desktops people use, driven as a person drives them: the built program on
 // plain X11, on Xwayland in weston sessions that run inside this test's X server, and on Wayland
 // alone. Keys and pointer go through the outer X server, so under weston every event takes the
-// compositor's road. The same loop strokes across each edge at zoom 8 are saved on each desktop:
-// Xwayland must save plain X11's pixels; Wayland, where a program cannot carry the pointer over,
-// the wrapped pixels of each stroke and nothing painted across a jump. Every Xwayland row starts a
-// weston of its own: what a session settles once for all its strokes (how its windows were mapped,
-// which one the compositor activated and gave the keyboard) shows as a failed row of its own
-// instead of hiding behind one lucky session.
+// compositor's road. Loop strokes across each edge at zoom 8 are saved on each desktop: Xwayland
+// must save plain X11's pixels; Wayland, where a program cannot carry the pointer over, the
+// wrapped pixels of each stroke and nothing painted across a jump.
+//
+// A weston nested in an X server stops following the outer pointer once a pointer lock has ended,
+// until the pointer has left its window and come back, and weston 14 passes the first press after
+// that on to no Xwayland client. So a weston session carries one loop stroke: each edge has a
+// session of its own, which also shows whatever a session settles once for all (how its windows
+// were mapped, which one the compositor activated and gave the keyboard) as a failed row of its own.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -35,8 +38,6 @@ constexpr int kKeyPause = 60;
 constexpr int kMotionPause = 60;
 // Nor when a new window has the keyboard: it takes it a moment after it is drawn.
 constexpr int kFocusPause = 500;
-// Fresh weston sessions the Xwayland case runs in.
-constexpr int kXwaylandSessions = 3;
 
 bool pressKeys(const QStringList& combinations)
 {
@@ -223,6 +224,7 @@ private:
     bool startMarlo(Desktop desktop);
     QString prepareChip();
     int shownZoom();
+    void enterWeston();
     void park();
     QRect waitForView(int width, int timeout);
     bool stroke(const Stroke& s, Desktop desktop);
@@ -233,7 +235,6 @@ private:
     QProcess marlo;
     QString marloDisplay;
     QRect view; // on the outer screen
-    QMap<QString, QString> saved;
 };
 
 void X11WaylandSessions::initTestCase()
@@ -261,6 +262,7 @@ void X11WaylandSessions::cleanup()
 void X11WaylandSessions::loopStrokes_data()
 {
     QTest::addColumn<int>("desktop");
+    QTest::addColumn<QList<int>>("strokes"); // of kStrokes
     QTest::addColumn<QString>("pixels");
 
     // Right edge: (12,5) to (15,5) in place, then from x 7 carried over: (0,5). Left edge: (3,10)
@@ -269,12 +271,19 @@ void X11WaylandSessions::loopStrokes_data()
     // fall outside the chip.
     const QString carried = QStringLiteral("(7,0) (11,1) (11,2) (11,3) (0,5) (12,5) (13,5) (14,5) (15,5) (1,10) "
                                            "(2,10) (3,10) (15,10) (7,12) (7,13) (7,14) (7,15) (11,15)");
-    QTest::newRow("plain X11") << int(Desktop::X11) << carried;
-    for (int session = 1; session <= kXwaylandSessions; ++session)
-        QTest::addRow("Xwayland in weston, session %d", session) << int(Desktop::Xwayland) << carried;
+    const QList<int> all{0, 1, 2, 3};
+    QTest::newRow("plain X11") << int(Desktop::X11) << all << carried;
+    QTest::newRow("Xwayland in weston, right edge") << int(Desktop::Xwayland) << QList<int>{0}
+                                                    << QStringLiteral("(0,5) (12,5) (13,5) (14,5) (15,5)");
+    QTest::newRow("Xwayland in weston, left edge") << int(Desktop::Xwayland) << QList<int>{1}
+                                                   << QStringLiteral("(1,10) (2,10) (3,10) (15,10)");
+    QTest::newRow("Xwayland in weston, bottom edge") << int(Desktop::Xwayland) << QList<int>{2}
+                                                     << QStringLiteral("(7,0) (7,12) (7,13) (7,14) (7,15)");
+    QTest::newRow("Xwayland in weston, top edge") << int(Desktop::Xwayland) << QList<int>{3}
+                                                  << QStringLiteral("(11,1) (11,2) (11,3) (11,15)");
     // The pointer stays beyond the edge: the motion after the crossing is taken as where the
     // stroke goes on from, outside the chip.
-    QTest::newRow("Wayland alone") << int(Desktop::Wayland)
+    QTest::newRow("Wayland alone") << int(Desktop::Wayland) << all
                                    << QStringLiteral("(11,1) (11,2) (11,3) (12,5) (13,5) (14,5) (15,5) (1,10) (2,10) "
                                                      "(3,10) (7,12) (7,13) (7,14) (7,15)");
 }
@@ -282,8 +291,10 @@ void X11WaylandSessions::loopStrokes_data()
 void X11WaylandSessions::loopStrokes()
 {
     QFETCH(int, desktop);
+    QFETCH(QList<int>, strokes);
     QFETCH(QString, pixels);
 
+    view = QRect();
     if (Desktop(desktop) != Desktop::X11) {
         weston = std::make_unique<WestonSession>();
         const QString failure = weston->start();
@@ -292,8 +303,8 @@ void X11WaylandSessions::loopStrokes()
     QVERIFY(startMarlo(Desktop(desktop)));
     const QString failure = prepareChip();
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    for (const Stroke& s : kStrokes)
-        QVERIFY(stroke(s, Desktop(desktop)));
+    for (const int s : strokes)
+        QVERIFY(stroke(kStrokes[s], Desktop(desktop)));
 
     const QString file = save();
     QVERIFY2(!file.isEmpty(), "the chip was not saved");
@@ -301,9 +312,6 @@ void X11WaylandSessions::loopStrokes()
     QVERIFY(ReadBmpFile(file, chip, 256, 256));
     QCOMPARE(chip.width(), 16);
     QCOMPARE(text(paintedPixels(chip)), pixels);
-    saved[QString::fromLatin1(QTest::currentDataTag())] = text(paintedPixels(chip));
-    if (Desktop(desktop) == Desktop::Xwayland && saved.contains(QStringLiteral("plain X11")))
-        QCOMPARE(text(paintedPixels(chip)), saved.value(QStringLiteral("plain X11")));
 }
 
 // Starts the program as a user's session would: it chooses its platform itself.
@@ -325,6 +333,7 @@ bool X11WaylandSessions::startMarlo(Desktop desktop)
         // Weston takes the keys only from its window.
         Xdotool({QStringLiteral("search"), QStringLiteral("--classname"), QStringLiteral("weston"),
                  QStringLiteral("windowactivate"), QStringLiteral("--sync")});
+        enterWeston();
     }
     park();
     marlo.setProcessEnvironment(env);
@@ -363,6 +372,7 @@ QString X11WaylandSessions::prepareChip()
     }
     if (block.isNull())
         return QStringLiteral("no new chip of 16 by 16 appeared");
+    view = block;
     // A double click on the chip window's title bar, just above its view, maximizes it.
     bool maximized = false;
     for (int attempt = 0; attempt < 3 && !maximized; ++attempt) {
@@ -397,15 +407,24 @@ QString X11WaylandSessions::prepareChip()
     return QString();
 }
 
-// Weston draws the pointer into its picture of the screen: off the program's windows, in the
-// corner of its output, it hides no pixel the test looks for. Weston's X11 backend follows the
-// outer pointer only once it has entered its window, and again only after it has left and come
-// back once a pointer lock has ended: the way there passes outside. Plain X11 leaves the pointer
-// out of the picture; the corner of the screen keeps it off the program's windows all the same.
+// Weston's X11 backend follows the outer pointer only once it has entered its window from outside.
+void X11WaylandSessions::enterWeston()
+{
+    moveTo(weston->output().bottomRight() + QPoint(5, 5));
+    moveTo(weston->output().bottomRight() - QPoint(2, 2));
+}
+
+// Where the pointer waits: off the view, since weston draws it into its picture of the screen. Once
+// the chip is there, on the main window below and right of the view, even at zoom 16: weston 14
+// passes on no press to an Xwayland client whose window the pointer has left and come back to
+// after an earlier press. Before that, in the corner of the output or screen.
 void X11WaylandSessions::park()
 {
+    if (view.isValid()) {
+        moveTo(view.topLeft() + QPoint(300, 200));
+        return;
+    }
     const QRect area = weston ? weston->output() : QGuiApplication::primaryScreen()->geometry();
-    moveTo(area.bottomRight() + QPoint(5, 5));
     moveTo(area.bottomRight() - QPoint(2, 2));
 }
 
