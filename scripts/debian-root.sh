@@ -5,6 +5,7 @@
 # beside it (read-only) when it is beside this tree, no locale, and only PATH in the environment.
 #   scripts/debian-root.sh RELEASE [COMMAND]     (default command: bash scripts/test.sh)
 #   RELEASE: bookworm, trixie, testing, ... (needs root, debootstrap and unshare)
+#   scripts/debian-root.sh --tools               only installs debootstrap and unshare
 # The root is kept in $MARLO_ROOTS (default ~/.cache/marlo-roots) and checked before each use, so
 # the packages the command installs are there the next time; MARLO_ROOT_FRESH=1 makes a new one in
 # a temporary folder and removes it afterwards, to measure a first run. The copy of the tree is
@@ -70,6 +71,7 @@ make_root() {
 }
 
 install_tools
+[ "$release" = --tools ] && exit 0
 if [ "${MARLO_ROOT_FRESH:-0}" = 1 ]; then
   root=$(mktemp -d "${TMPDIR:-/tmp}/marlo-root-$release-XXXXXX")/root
 else

@@ -113,13 +113,20 @@ install_with_apt() {
   first_run_note
   echo "Updating apt's package lists..."
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  # One line a package as it is downloaded, and one as it is set up.
+  # One line a package as it is downloaded, and one as it is set up, as apt goes: read line by
+  # line here, since awk may wait for a full buffer of a pipe (Debian 13's mawk does).
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends -o Dpkg::Use-Pty=0 \
-    "${missing[@]}" 2>&1 | awk '
-      / newly installed, / || /^Need to get / || /^After this operation, / { print; fflush(); next }
-      /^Get:[0-9]+ / { printf "  downloaded %s %s %s\n", $(NF-4), $(NF-2), $(NF-1) " " $NF; fflush(); next }
-      /^Setting up / { print "  " $0; fflush(); next }
-      /^(E|W): / { print > "/dev/stderr" }'
+    "${missing[@]}" 2>&1 | while IFS= read -r line; do
+      case $line in
+        *" newly installed, "* | "Need to get "* | "After this operation, "*) echo "$line" ;;
+        Get:[0-9]*)
+          read -ra f <<<"$line"
+          n=${#f[@]}
+          echo "  downloaded ${f[n-5]} ${f[n-3]} ${f[n-2]} ${f[n-1]}" ;;
+        "Setting up "*) echo "  $line" ;;
+        "E: "* | "W: "*) echo "$line" >&2 ;;
+      esac
+    done
 }
 
 # A throw-away CMake project that needs exactly what Marlo's build needs.

@@ -13,9 +13,9 @@ namespace {
 struct Connection {
     xcb_connection_t* c = nullptr;
     xcb_window_t root = 0;
-    Connection()
+    explicit Connection(const QString& display = QString())
     {
-        c = xcb_connect(nullptr, nullptr);
+        c = xcb_connect(display.isEmpty() ? nullptr : display.toLocal8Bit().constData(), nullptr);
         if (xcb_connection_has_error(c))
             return;
         root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
@@ -74,9 +74,9 @@ QString findWindow(const Connection& x, qint64 pid, const QString& title)
 
 } // namespace
 
-QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs)
+QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs, const QString& display)
 {
-    const Connection x;
+    const Connection x(display);
     if (!x.ok())
         return QString();
     QElapsedTimer clock;
@@ -88,4 +88,23 @@ QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs)
         QTest::qWait(50);
     } while (clock.elapsed() < timeoutMs);
     return QString();
+}
+
+bool WaitForInputFocus(qint64 pid, const QString& title, const QString& display, int timeoutMs)
+{
+    const Connection x(display);
+    if (!x.ok())
+        return false;
+    const xcb_atom_t wmPid = x.atom("_NET_WM_PID"), wmName = x.atom("_NET_WM_NAME"), utf8 = x.atom("UTF8_STRING");
+    return QTest::qWaitFor(
+        [&] {
+            std::unique_ptr<xcb_get_input_focus_reply_t, decltype(&free)> reply(
+                xcb_get_input_focus_reply(x.c, xcb_get_input_focus(x.c), nullptr), free);
+            if (!reply)
+                return false;
+            const QVector<uint32_t> owner = valuesOf<uint32_t>(x.property(reply->focus, wmPid, XCB_ATOM_CARDINAL));
+            return !owner.isEmpty() && owner.first() == pid &&
+                   QString::fromUtf8(x.property(reply->focus, wmName, utf8)) == title;
+        },
+        timeoutMs);
 }

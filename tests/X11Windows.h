@@ -8,5 +8,11 @@
 #include "TestSupport.h"
 
 // The id of a mapped window of the process pid whose title is exactly title, as decimal text
-// for xdotool; empty when none appears within timeoutMs.
-QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs = kWindowEventTimeout);
+// for xdotool; empty when none appears within timeoutMs. On the X server of display, or of
+// DISPLAY when it is empty.
+QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs = kWindowEventTimeout,
+                             const QString& display = QString());
+// Whether the keyboard focus of the X server of display comes, within timeoutMs, to a window of
+// the process pid titled title. Unlike WaitForProcessWindow it needs no _NET_CLIENT_LIST, which
+// not every window manager keeps (weston's for Xwayland does not).
+bool WaitForInputFocus(qint64 pid, const QString& title, const QString& display, int timeoutMs = kWindowEventTimeout);

@@ -103,6 +103,7 @@ void TestShellSession::makePaintSaveQuit()
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("ctrl+n")}));
     const QString newDialog = waitForWindow(QStringLiteral("新規作成"));
     QVERIFY(!newDialog.isEmpty());
+    QVERIFY(WaitForInputFocus(marlo.processId(), QStringLiteral("新規作成"), QString()));
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50"), QStringLiteral("Tab"),
                  QStringLiteral("Tab"), QStringLiteral("space")}));
 
@@ -135,7 +136,7 @@ void TestShellSession::makePaintSaveQuit()
                  QStringLiteral("a")}));
     const QString saveDialog = waitForWindow(QStringLiteral("名前を付けて保存"));
     QVERIFY(!saveDialog.isEmpty());
-    QTest::qWait(200);
+    QVERIFY(WaitForInputFocus(marlo.processId(), QStringLiteral("名前を付けて保存"), QString()));
     QVERIFY(xdo({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"), QStringLiteral("stroke")}));
     QVERIFY(xdo({QStringLiteral("key"), QStringLiteral("Return")}));
 
