@@ -10,8 +10,8 @@
 #include <new>
 #include <optional>
 
-#include "platform/BmpFile.h"
 #include "platform/MessageBoxes.h"
+#include "platform/PictureFile.h"
 #include "tools/UEditerData.h"
 
 namespace {
@@ -172,12 +172,14 @@ void TMDIChild::LoadFromFile(const QString& FileName)
     // The reader keeps only the chip's part of a larger picture; running out of memory is one
     // more way for a file to be unreadable.
     Bitmap picture;
+    bool transparent = false;
     try {
-        if (!ReadBmpFile(FileName, picture, kMaxChipSide, kMaxChipSide))
+        if (!ReadPictureFile(FileName, picture, kMaxChipSide, kMaxChipSide, &transparent))
             return;
     } catch (const std::bad_alloc&) {
         return;
     }
+    FTransparencyDropped = transparent;
     FChipBmp = std::move(picture);
     setWindowTitle(FileName);
     FSelected = false;
@@ -186,7 +188,7 @@ void TMDIChild::LoadFromFile(const QString& FileName)
 
 void TMDIChild::SaveToFile(const QString& FileName)
 {
-    WriteBmpFile(FileName, FChipBmp);
+    WritePictureFile(FileName, FChipBmp);
 }
 
 void TMDIChild::ChangeTool(uint8_t Tool)

@@ -46,5 +46,5 @@ void WriteBmpFile(const QString& path, const Bitmap& bitmap)
         }
     }
     if (!ReplaceFileContents(path, data))
-        throw EMarloError(QStringLiteral("ファイル %1 を作成できません").arg(path));
+        throw CannotCreateFileError(path);
 }

@@ -50,12 +50,16 @@ bool readMasks(QIODevice& device, Layout& l, const uchar* header, uint32_t heade
                qint64& headerEnd)
 {
     std::array<uint32_t, 3> masks{};
+    uint32_t alphaMask = 0;
     if (compression == 0) {
-        // Without bit fields, 16-bit pixels are 5-5-5 and 24- and 32-bit ones 8-8-8.
+        // Without bit fields, 16-bit pixels are 5-5-5 and 24- and 32-bit ones 8-8-8; the bits left
+        // over are unused, not alpha (q/rgb32fakealpha.bmp).
         masks = l.bits == 16 ? std::array<uint32_t, 3>{0x7C00u, 0x03E0u, 0x001Fu}
                              : std::array<uint32_t, 3>{0xFF0000u, 0xFF00u, 0xFFu};
     } else if (headerSize >= 52) {
         masks = {le32(header + 40), le32(header + 44), le32(header + 48)};
+        if (headerSize >= 56)
+            alphaMask = le32(header + 52);
     } else {
         // A 40-byte header is followed by the masks: three, or four with alpha's.
         uchar follow[16];
@@ -64,12 +68,18 @@ bool readMasks(QIODevice& device, Layout& l, const uchar* header, uint32_t heade
             return false;
         headerEnd += n;
         masks = {le32(follow), le32(follow + 4), le32(follow + 8)};
+        if (compression == 6)
+            alphaMask = le32(follow + 12);
     }
     if (masks == std::array<uint32_t, 3>{})
         return false;
     for (int k = 0; k < 3; ++k)
         if (!makeChannel(masks[k], l.bits, l.rgb[k]))
             return false;
+    // Alpha only tells whether transparency is lost; a mask that cannot be read is taken for none
+    // rather than refusing colours that read well.
+    if (!makeChannel(alphaMask, l.bits, l.alpha))
+        l.alpha = Channel{};
     return true;
 }
 

@@ -17,12 +17,12 @@ struct Channel {
     int shift = 0;
     uint64_t max = 0;
 
+    uint64_t raw(uint32_t pixel) const { return (pixel & mask) >> shift; }
     uint8_t value(uint32_t pixel) const
     {
         if (max == 0)
             return 0;
-        const uint64_t v = (pixel & mask) >> shift;
-        return uint8_t((v * 255 + max / 2) / max);
+        return uint8_t((raw(pixel) * 255 + max / 2) / max);
     }
 };
 
@@ -36,6 +36,7 @@ struct Layout {
     Coding coding = Coding::Plain;
     qint64 rowBytes = 0; // of an uncompressed row, padded to 4 bytes
     std::array<Channel, 3> rgb{};
+    Channel alpha{}; // only where the headers give alpha's mask; none (max 0) otherwise
     std::array<QRgb, 256> palette{};
     int paletteSize = 0;
 

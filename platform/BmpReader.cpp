@@ -20,7 +20,13 @@ uint32_t pixelValue(const uchar* p, int bytes)
     }
 }
 
-void decodeRow(const Layout& l, const uchar* row, QRgb* to, int width)
+// What the alpha of the pixels decoded so far says.
+struct AlphaSeen {
+    bool belowOpaque = false;
+    bool nonZero = false;
+};
+
+void decodeRow(const Layout& l, const uchar* row, QRgb* to, int width, AlphaSeen& alpha)
 {
     if (l.bits <= 8) {
         const int perByte = 8 / l.bits;
@@ -35,12 +41,16 @@ void decodeRow(const Layout& l, const uchar* row, QRgb* to, int width)
     for (int x = 0; x < width; ++x) {
         const uint32_t v = pixelValue(row + x * bytes, bytes);
         to[x] = qRgb(l.rgb[0].value(v), l.rgb[1].value(v), l.rgb[2].value(v));
+        if (l.alpha.max != 0) {
+            alpha.belowOpaque |= l.alpha.raw(v) != l.alpha.max;
+            alpha.nonZero |= l.alpha.raw(v) != 0;
+        }
     }
 }
 
 // Uncompressed rows: each row of the block is read from its own place in the file, and only as
 // far as the block's width.
-bool decodePlain(QIODevice& device, const Layout& l, Bitmap& px)
+bool decodePlain(QIODevice& device, const Layout& l, Bitmap& px, AlphaSeen& alpha)
 {
     const qint64 needed = (qint64(px.width()) * l.bits + 7) / 8;
     std::vector<uchar> row(static_cast<size_t>(needed));
@@ -48,7 +58,7 @@ bool decodePlain(QIODevice& device, const Layout& l, Bitmap& px)
         const qint64 fileRow = l.topDown ? y : l.height - 1 - y;
         if (!readAt(device, l, l.dataOffset + fileRow * l.rowBytes, row.data(), needed))
             return false;
-        decodeRow(l, row.data(), px.scanLine(y), px.width());
+        decodeRow(l, row.data(), px.scanLine(y), px.width(), alpha);
     }
     return true;
 }
@@ -178,19 +188,24 @@ bool decodeRle(QIODevice& device, const Layout& l, Bitmap& px)
 } // namespace
 } // namespace bmp
 
-bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out)
+bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool* transparent)
 {
     bmp::Layout layout;
     if (!bmp::readLayout(device, layout))
         return false;
     Bitmap picture(int(std::clamp<qint64>(layout.width, 0, std::max(maxWidth, 0))),
                    int(std::clamp<qint64>(layout.height, 0, std::max(maxHeight, 0))));
+    bmp::AlphaSeen alpha;
     if (layout.width > 0 && layout.height > 0) {
-        const bool ok = layout.coding == bmp::Coding::Plain ? bmp::decodePlain(device, layout, picture)
+        const bool ok = layout.coding == bmp::Coding::Plain ? bmp::decodePlain(device, layout, picture, alpha)
                                                             : bmp::decodeRle(device, layout, picture);
         if (!ok)
             return false;
     }
     out = std::move(picture);
+    // An alpha channel that is 0 in every pixel is one its writer left unfilled, which browsers
+    // show opaque: only one that varies, or holds values between, makes pixels see-through.
+    if (transparent)
+        *transparent = alpha.belowOpaque && alpha.nonZero;
     return true;
 }

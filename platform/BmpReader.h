@@ -17,4 +17,9 @@
 // 16, 24 and 32; run-length coding of 4 and 8 bits (and OS/2's of 24 bits); bit fields of any
 // width; top-down and bottom-up rows; palettes shorter than the depth allows. A picture with no
 // pixels (width or height 0) is read as such.
-bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out);
+//
+// Alpha is dropped. Where the headers give alpha's mask (bit fields of 16 or 32 bits with a
+// header of 56 bytes or more, or with four masks), transparent, when given, is set to whether the
+// block has see-through pixels: an alpha below the full value in some pixel, unless it is 0 in
+// every pixel of the block. Elsewhere it is set to false.
+bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool* transparent = nullptr);

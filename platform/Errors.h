@@ -14,3 +14,9 @@ private:
     QString message_;
     QByteArray utf8_;
 };
+
+// The error of a save that could not write its file, whatever the file's format.
+inline EMarloError CannotCreateFileError(const QString& path)
+{
+    return EMarloError(QStringLiteral("ファイル %1 を作成できません").arg(path));
+}

@@ -31,6 +31,11 @@ void ShowConfirmationBox(QWidget* parent, const QString& caption, const QString&
     showBox(parent, QMessageBox::Question, caption, text);
 }
 
+void ShowWarningBox(QWidget* parent, const QString& title, const QString& text)
+{
+    showBox(parent, QMessageBox::Warning, title, text);
+}
+
 void Beep()
 {
     ++g_beeps;

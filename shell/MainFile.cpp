@@ -14,7 +14,8 @@
 #include <algorithm>
 
 #include "document/Childwin.h"
-#include "platform/BmpFile.h"
+#include "platform/MessageBoxes.h"
+#include "platform/PictureFile.h"
 #include "platform/RunSettings.h"
 #include "shell/Main.h"
 #include "shell/UFileNewDlg.h"
@@ -22,13 +23,15 @@
 namespace {
 
 const QString kBitmapFilter = QStringLiteral("ビットマップ(*.bmp)");
+const QString kPngFilter = QStringLiteral("PNG(*.png)");
+const QString kPictureFilter = QStringLiteral("画像(*.bmp *.png)");
 constexpr int kPreviewSize = 160;
 
-// The picture pane of the open dialog: the selected bitmap, fitted to the pane, and its size.
+// The picture pane of the open dialog: the selected picture, fitted to the pane, and its size.
 void showPreview(QLabel* picture, QLabel* size, const QString& path)
 {
     Bitmap bitmap;
-    if (!ReadBmpFile(path, bitmap, kMaxChipSide, kMaxChipSide) || bitmap.isEmpty()) {
+    if (!ReadPictureFile(path, bitmap, kMaxChipSide, kMaxChipSide) || bitmap.isEmpty()) {
         picture->clear();
         size->clear();
         return;
@@ -108,6 +111,11 @@ void TMainForm::createFileDialogs()
     FSaveFileDlg->setAcceptMode(QFileDialog::AcceptSave);
     FSaveFileDlg->setFileMode(QFileDialog::AnyFile);
     FSaveFileDlg->setOption(QFileDialog::DontConfirmOverwrite);
+    // The extension added to a name typed without one follows the filter the user picks; the file's
+    // format then follows the name.
+    connect(FSaveFileDlg, &QFileDialog::filterSelected, FSaveFileDlg, [dialog = FSaveFileDlg](const QString& filter) {
+        dialog->setDefaultSuffix(filter == kPngFilter ? QStringLiteral("png") : QStringLiteral("bmp"));
+    });
 }
 
 void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool Blank)
@@ -121,6 +129,11 @@ void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool B
         child->LoadFromFile(Caption);
     window->show();
     FMdiArea->setActiveSubWindow(window);
+    // A chip holds colours only. The user hears of it with the picture on the screen and before
+    // anything can be saved over the file.
+    if (!Blank && child->getTransparencyDropped())
+        ShowWarningBox(this, QString::fromLatin1(ApplicationTitle),
+                       QStringLiteral("ファイル %1 の透明度は保持されません。保存すると透明な部分は不透明になります。").arg(Caption));
 }
 
 void TMainForm::ActFileNewExecute()
@@ -138,7 +151,7 @@ void TMainForm::ActFileNewExecute()
 
 void TMainForm::ActFileOpenExecute()
 {
-    OpenPicDlg->setNameFilter(kBitmapFilter);
+    OpenPicDlg->setNameFilters({kBitmapFilter, kPngFilter, kPictureFilter});
     if (!FLastOpened.isEmpty())
         OpenPicDlg->selectFile(FLastOpened);
     if (!execFileDialog(OpenPicDlg))
@@ -159,7 +172,7 @@ void TMainForm::ActFileSaveAsExecute()
     TMDIChild* chip = ActiveChip();
     if (!chip)
         return;
-    FSaveFileDlg->setNameFilter(kBitmapFilter);
+    FSaveFileDlg->setNameFilters({kBitmapFilter, kPngFilter});
     FSaveFileDlg->setDefaultSuffix(QStringLiteral("bmp"));
     if (!FLastSaved.isEmpty())
         FSaveFileDlg->selectFile(FLastSaved);

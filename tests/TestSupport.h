@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "TestPng.h"
 #include "document/Childwin.h"
 
 // Reads and sets the private state of a chip window, for checks the screen cannot show.

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 // Reading BMP files: the reference corpus, questionable and hostile input, pictures larger than
 // a chip, paths that are not files, and files the program saves.
+#include <QImageReader>
 #include <QtTest>
 
 #include "TestSupport.h"
 #include "platform/BmpFile.h"
+#include "platform/Errors.h"
 #include "platform/PictureData.h"
+#include "platform/PictureFile.h"
 
 namespace {
 
@@ -58,6 +61,45 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     return path;
 }
 
+// RGB entries of a PNG palette: greys, or colours far apart.
+QByteArray pngPalette(int entries, bool grey = false)
+{
+    QByteArray p;
+    for (int i = 0; i < entries; ++i)
+        p += grey ? QByteArray(3, char(i)) : QByteArray(1, char(i * 37)) + char(i * 91 + 7) + char(i * 13 + 100);
+    return p;
+}
+
+// A 37 by 23 picture in one of Qt's formats, each pixel of its own colour; translucent ones with
+// alpha from 0 to opaque.
+QImage qtPicture(QImage::Format format, bool translucent = false)
+{
+    QImage image(37, 23, QImage::Format_RGBA64);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y, QColor::fromRgba64(x * 1771, y * 2999 + x, x * y * 677, translucent ? x * 5000 + y * 911 : 0xFFFF));
+    return image.convertToFormat(format);
+}
+
+QByteArray be16(quint16 v) { return QByteArray(1, char(v >> 8)) + char(v); }
+
+// A top-down BMP of 32-bit bit fields with alpha's mask, in a header of 56 bytes or after one of
+// 40 (compression 6).
+QByteArray alphaBmp(int width, const QList<quint32>& pixels, uint32_t compression = 3, uint32_t headerSize = 56)
+{
+    const int after = headerSize == 40 ? 16 : 0;
+    QByteArray d = bmpHeader(width, -int(pixels.size()) / width, 32, 14 + headerSize + after, compression, headerSize) +
+                   QByteArray(after, '\0');
+    const quint32 masks[] = {0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u};
+    for (int k = 0; k < 4; ++k)
+        put32(d, 54 + 4 * k, masks[k]);
+    for (const quint32 pixel : pixels) {
+        d += QByteArray(4, '\0');
+        put32(d, int(d.size()) - 4, pixel);
+    }
+    return d;
+}
+
 // The first difference between a picture and its reference rendering, or empty. Pixels the
 // reference leaves fully transparent have no colour to compare. With a tolerance of 1, each
 // channel may be one step off: files whose channels are wider than 8 bits were made from finer
@@ -86,12 +128,28 @@ QString differenceFromReference(const Bitmap& loaded, const QString& reference, 
 
 // A picture far larger than a chip, written sparsely: only the rows the chip takes hold data.
 // Its pixel (x, y) has colour index (x / 4 + 3 * y) % 256 of a grey palette, or that grey itself.
-enum class Big { Rgb24BottomUp, Pal8TopDown, Rle8 };
+enum class Big { Rgb24BottomUp, Pal8TopDown, Rle8, PngGrey8, PngInterlacedPal8, PngRgb16, PngCutAfterTheBlock };
 
 int bigIndex(int x, int y) { return (x / 4 + 3 * y) % 256; }
 
+// A PNG has no sparse rows: every pixel is written, and a file cut short loses its last 40 %.
+QString writeBigPng(const QTemporaryDir& dir, Big kind, int w, int h)
+{
+    const bool rgb16 = kind == Big::PngRgb16, palette = kind == Big::PngInterlacedPal8;
+    TestPng png{.width = w, .height = h, .depth = rgb16 ? 16 : 8, .colourType = rgb16 ? 2 : palette ? 3 : 0, .interlaced = palette};
+    png.sample = [scale = rgb16 ? 257 : 1](qint64 x, qint64 y, int) { return bigIndex(int(x), int(y)) * scale; };
+    if (palette)
+        png.palette = pngPalette(256, true);
+    QByteArray bytes = png.file();
+    if (kind == Big::PngCutAfterTheBlock)
+        bytes.truncate(bytes.size() * 3 / 5);
+    return writeFile(dir, "big.png", bytes);
+}
+
 QString writeBigPicture(const QTemporaryDir& dir, Big kind, int w, int h)
 {
+    if (kind >= Big::PngGrey8)
+        return writeBigPng(dir, kind, w, h);
     const QString path = dir.filePath(QStringLiteral("big.bmp"));
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
@@ -137,6 +195,10 @@ private slots:
     void validFilesMatchTheirReferencePixelForPixel();
     void questionableAndBadFilesGetTheirChosenReading_data();
     void questionableAndBadFilesGetTheirChosenReading();
+    void pngFilesOfEveryKindReadAsQtReadsThem_data();
+    void pngFilesOfEveryKindReadAsQtReadsThem();
+    void seeThroughPixelsOfTheBlockAreReported_data();
+    void seeThroughPixelsOfTheBlockAreReported();
     void hostileFilesAreRefused_data();
     void hostileFilesAreRefused();
     void largePicturesOpenByTheirTopLeftBlock_data();
@@ -263,9 +325,131 @@ void BmpFileTest::questionableAndBadFilesGetTheirChosenReading()
     }
 }
 
+// Kinds Qt writes, made by Qt, and the others made byte by byte; each read by our reader and by
+// Qt's, which must agree pixel for pixel over the chip's block, and say whether it is see-through.
+void BmpFileTest::pngFilesOfEveryKindReadAsQtReadsThem_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("transparent");
+    QTest::addColumn<QByteArray>("reference"); // what Qt reads for the same pixels
+    const struct {
+        const char* name;
+        QImage::Format format;
+        bool translucent;
+    } byQt[] = {{"Qt palette, 1 bit", QImage::Format_Mono, false}, {"Qt palette, 8 bits", QImage::Format_Indexed8, false},
+                {"Qt palette with alpha", QImage::Format_Indexed8, true}, {"Qt grey, 8 bits", QImage::Format_Grayscale8, false},
+                {"Qt grey, 16 bits", QImage::Format_Grayscale16, false}, {"Qt RGB, 8 bits", QImage::Format_RGB32, false},
+                {"Qt RGB, 16 bits", QImage::Format_RGBX64, false}, {"Qt RGBA, 8 bits, opaque", QImage::Format_ARGB32, false},
+                {"Qt RGBA, 8 bits", QImage::Format_ARGB32, true}, {"Qt RGBA, 16 bits", QImage::Format_RGBA64, true}};
+    for (const auto& [name, format, translucent] : byQt) {
+        const QByteArray bytes = EncodedPicture(qtPicture(format, translucent), "PNG");
+        QTest::newRow(name) << bytes << translucent << bytes;
+    }
+    // Pixel (0, 0) of the default pattern is 0 in every channel but RGB's green (3, or 4099 at 16
+    // bits) and blue (6, or 8198); tRNS makes it, or palette entries 0 and 1, see-through.
+    for (const bool interlaced : {false, true}) {
+        const char* in = interlaced ? "interlaced " : "";
+        for (const auto& [colourType, depth] : {std::pair{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                                                {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}}) {
+            TestPng png{.width = 37, .height = 23, .depth = depth, .colourType = colourType, .interlaced = interlaced};
+            if (colourType == 3)
+                png.palette = pngPalette(1 << depth);
+            const QByteArray opaque = png.file();
+            QTest::addRow("%stype %d, %d bits", in, colourType, depth) << opaque << (colourType >= 4) << opaque;
+            if (colourType >= 4)
+                continue;
+            png.transparency = colourType == 3 ? QByteArray("\x00\x80\xff", 3).left(1 << depth) : colourType == 0 ? be16(0)
+                               : depth == 8    ? be16(0) + be16(3) + be16(6)
+                                               : be16(0) + be16(4099) + be16(8198);
+            // Qt 6.4 shifts the channels of 16-bit RGB with tRNS by one (ImageMagick and PIL read
+            // them as here): it is shown the same pixels without tRNS.
+            QTest::addRow("%stype %d, %d bits, tRNS", in, colourType, depth)
+                << png.file() << true << (colourType == 2 && depth == 16 ? opaque : png.file());
+        }
+        TestPng png{.width = 37, .height = 23, .colourType = 0, .interlaced = interlaced, .transparency = be16(255)};
+        png.sample = [](qint64 x, qint64 y, int) { return int(x + y); };
+        QTest::addRow("%stRNS of no pixel", in) << png.file() << false << png.file();
+        png = TestPng{.width = 37, .height = 23, .colourType = 3, .interlaced = interlaced, .palette = pngPalette(256),
+                      .transparency = QByteArray(256, '\xff')};
+        QTest::addRow("%stRNS all opaque", in) << png.file() << false << png.file();
+        png = TestPng{.width = 37, .height = 23, .colourType = 6, .interlaced = interlaced, .idatSize = 1};
+        QTest::addRow("%san IDAT a byte", in) << png.file() << true << png.file();
+        for (const QSize size : {QSize(1, 1), QSize(5, 3), QSize(3, 9), QSize(300, 270)}) {
+            png = TestPng{.width = size.width(), .height = size.height(), .interlaced = interlaced};
+            QTest::addRow("%s%d x %d", in, size.width(), size.height()) << png.file() << false << png.file();
+        }
+    }
+}
+
+void BmpFileTest::pngFilesOfEveryKindReadAsQtReadsThem()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, transparent);
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "kind.png", bytes);
+    Bitmap loaded;
+    bool seeThrough = !transparent;
+    QVERIFY(ReadPictureFile(path, loaded, kChip, kChip, &seeThrough));
+    QCOMPARE(seeThrough, transparent);
+
+    QFETCH(QByteArray, reference);
+    QBuffer buffer(&reference);
+    QImageReader reader(&buffer, "png");
+    QImage qt = reader.read();
+    QVERIFY2(!qt.isNull(), qPrintable(reader.errorString()));
+    const Bitmap expected = Bitmap::fromImage(qt.copy(0, 0, std::min(qt.width(), kChip), std::min(qt.height(), kChip)));
+    QCOMPARE(loaded.width(), expected.width());
+    QCOMPARE(loaded.height(), expected.height());
+    const QString difference = FirstDifference(loaded, expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+// Only alpha that the file declares, in pixels the chip keeps, counts; a BMP's alpha channel that
+// is 0 everywhere was never filled in.
+void BmpFileTest::seeThroughPixelsOfTheBlockAreReported_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("transparent");
+    const QString bmp = QStringLiteral("alpha.bmp"), png = QStringLiteral("alpha.png");
+    const quint32 opaque = 0xFF123456u, clear = 0x00123456u, half = 0x80123456u;
+    QList<quint32> rightOfTheBlock(300, opaque);
+    rightOfTheBlock[280] = clear;
+    QTest::newRow("BMP, alpha all opaque") << alphaBmp(2, {opaque, opaque, opaque, opaque}) << bmp << false;
+    QTest::newRow("BMP, alpha 0 everywhere") << alphaBmp(2, {clear, clear, clear, clear}) << bmp << false;
+    QTest::newRow("BMP, alpha 0 and opaque") << alphaBmp(2, {opaque, clear, opaque, opaque}) << bmp << true;
+    QTest::newRow("BMP, one translucent pixel") << alphaBmp(2, {opaque, opaque, opaque, half}) << bmp << true;
+    QTest::newRow("BMP, alpha's mask after the header") << alphaBmp(2, {opaque, half}, 6, 40) << bmp << true;
+    QTest::newRow("BMP, plain pixels: no alpha") << alphaBmp(2, {opaque, half}, 0) << bmp << false;
+    QTest::newRow("BMP, translucent right of the block") << alphaBmp(300, rightOfTheBlock) << bmp << false;
+    const auto clearFrom = [](qint64 from) {
+        return [from](qint64 x, qint64 y, int channel) { return channel < 3 || x + y < from ? 255 : 0; };
+    };
+    QTest::newRow("PNG, translucent right of the block")
+        << TestPng{.width = 300, .height = 1, .colourType = 6, .sample = clearFrom(kChip)}.file() << png << false;
+    QTest::newRow("PNG, translucent below the block")
+        << TestPng{.width = 1, .height = 300, .colourType = 6, .sample = clearFrom(kChip)}.file() << png << false;
+    QTest::newRow("PNG, translucent in the block's last pixel")
+        << TestPng{.width = 300, .height = 300, .colourType = 6, .sample = clearFrom(2 * kChip - 2)}.file() << png << true;
+}
+
+void BmpFileTest::seeThroughPixelsOfTheBlockAreReported()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    QFETCH(bool, transparent);
+    QTemporaryDir dir;
+    Bitmap loaded;
+    bool seeThrough = !transparent;
+    QVERIFY(ReadPictureFile(writeFile(dir, name, bytes), loaded, kChip, kChip, &seeThrough));
+    QCOMPARE(seeThrough, transparent);
+}
+
 void BmpFileTest::hostileFilesAreRefused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+    const QString bmp = QStringLiteral("hostile.bmp");
     QByteArray png;
     {
         QBuffer buffer(&png);
@@ -274,49 +458,99 @@ void BmpFileTest::hostileFilesAreRefused_data()
     }
     const QByteArray pal8 = bmpHeader(4, 4, 8, 54 + 1024) + greyPalette(256);
     const QByteArray rle8 = bmpHeader(4, 4, 8, 54 + 1024, 1) + greyPalette(256);
-    QTest::newRow("png named bmp") << png;
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("text") << QByteArray("BM this is not a bitmap at all");
-    QTest::newRow("header only") << bmpHeader(16, 16, 24);
-    QTest::newRow("huge picture") << bmpHeader(100000, 100000, 24) + QByteArray(64, '\x7f');
-    QTest::newRow("overflowing size") << bmpHeader(0x7fffffff, 0x7fffffff, 32) + QByteArray(64, '\x7f');
-    QTest::newRow("negative width") << bmpHeader(-16, 16, 24) + QByteArray(16 * 16 * 3, '\0');
-    QTest::newRow("truncated rows") << bmpHeader(64, 64, 24) + QByteArray(100, '\0');
-    QTest::newRow("data offset past the end") << bmpHeader(2, 2, 24, 0x7ffffff0) + QByteArray(16, '\0');
-    QTest::newRow("unusual header, no pixels") << HeaderOnlyBmp();
-    QTest::newRow("OS/2 2 header, no pixels") << bmpHeader(16, 16, 24, 30, 0, 16);
-    QTest::newRow("pixels inside the header") << bmpHeader(2, 2, 24, 20) + QByteArray(16, '\0');
-    QTest::newRow("no palette") << bmpHeader(4, 4, 8) + QByteArray(16, '\0');
-    QTest::newRow("palette cut short") << bmpHeader(4, 4, 8, 54 + 1024) + greyPalette(10);
-    QTest::newRow("64 bits a pixel") << bmpHeader(2, 2, 64) + QByteArray(32, '\0');
-    QTest::newRow("bit fields without masks") << bmpHeader(2, 2, 32, 66, 3) + QByteArray(28, '\0');
-    QTest::newRow("bit field beyond the pixel") << bmpHeader(2, 2, 16, 66, 3) + QByteArray::fromHex("0000ff00e0070000f8000000") + QByteArray(8, '\0');
-    QTest::newRow("bit field with a gap") << bmpHeader(2, 2, 32, 66, 3) + QByteArray::fromHex("0f0f0000f00000000f000000") + QByteArray(16, '\0');
-    QTest::newRow("top-down run-length") << bmpHeader(4, -4, 8, 54 + 1024, 1) + greyPalette(256) + QByteArray("\4\1\0\1", 4);
-    QTest::newRow("run-length ends early") << rle8 + QByteArray("\4\1\0\0\4\1", 6);
-    QTest::newRow("run-length cut in a block") << rle8 + QByteArray("\0\4\1\2", 4);
-    QTest::newRow("run-length delta cut") << rle8 + QByteArray("\0\2\1", 3);
-    QTest::newRow("eight bits, rows cut") << pal8 + QByteArray(15, '\0');
+    QTest::newRow("png named bmp") << png << bmp;
+    QTest::newRow("empty") << QByteArray() << bmp;
+    QTest::newRow("text") << QByteArray("BM this is not a bitmap at all") << bmp;
+    QTest::newRow("header only") << bmpHeader(16, 16, 24) << bmp;
+    QTest::newRow("huge picture") << bmpHeader(100000, 100000, 24) + QByteArray(64, '\x7f') << bmp;
+    QTest::newRow("overflowing size") << bmpHeader(0x7fffffff, 0x7fffffff, 32) + QByteArray(64, '\x7f') << bmp;
+    QTest::newRow("negative width") << bmpHeader(-16, 16, 24) + QByteArray(16 * 16 * 3, '\0') << bmp;
+    QTest::newRow("truncated rows") << bmpHeader(64, 64, 24) + QByteArray(100, '\0') << bmp;
+    QTest::newRow("data offset past the end") << bmpHeader(2, 2, 24, 0x7ffffff0) + QByteArray(16, '\0') << bmp;
+    QTest::newRow("unusual header, no pixels") << HeaderOnlyBmp() << bmp;
+    QTest::newRow("OS/2 2 header, no pixels") << bmpHeader(16, 16, 24, 30, 0, 16) << bmp;
+    QTest::newRow("pixels inside the header") << bmpHeader(2, 2, 24, 20) + QByteArray(16, '\0') << bmp;
+    QTest::newRow("no palette") << bmpHeader(4, 4, 8) + QByteArray(16, '\0') << bmp;
+    QTest::newRow("palette cut short") << bmpHeader(4, 4, 8, 54 + 1024) + greyPalette(10) << bmp;
+    QTest::newRow("64 bits a pixel") << bmpHeader(2, 2, 64) + QByteArray(32, '\0') << bmp;
+    QTest::newRow("bit fields without masks") << bmpHeader(2, 2, 32, 66, 3) + QByteArray(28, '\0') << bmp;
+    QTest::newRow("bit field beyond the pixel") << bmpHeader(2, 2, 16, 66, 3) + QByteArray::fromHex("0000ff00e0070000f8000000") + QByteArray(8, '\0') << bmp;
+    QTest::newRow("bit field with a gap") << bmpHeader(2, 2, 32, 66, 3) + QByteArray::fromHex("0f0f0000f00000000f000000") + QByteArray(16, '\0') << bmp;
+    QTest::newRow("top-down run-length") << bmpHeader(4, -4, 8, 54 + 1024, 1) + greyPalette(256) + QByteArray("\4\1\0\1", 4) << bmp;
+    QTest::newRow("run-length ends early") << rle8 + QByteArray("\4\1\0\0\4\1", 6) << bmp;
+    QTest::newRow("run-length cut in a block") << rle8 + QByteArray("\0\4\1\2", 4) << bmp;
+    QTest::newRow("run-length delta cut") << rle8 + QByteArray("\0\2\1", 3) << bmp;
+    QTest::newRow("eight bits, rows cut") << pal8 + QByteArray(15, '\0') << bmp;
     // Windows' clipboard bitmaps, cut short or promising more than they hold, made files.
     const QByteArray dib = EncodedPicture(QImage(7, 5, QImage::Format_RGB32), "BMP").mid(14);
     QByteArray hugePalette = dib;
     qToLittleEndian<quint32>(0x40000000, hugePalette.data() + 32);
-    QTest::newRow("clipboard bitmap, empty") << BmpFileOfDib(QByteArray());
-    QTest::newRow("clipboard bitmap, header cut short") << BmpFileOfDib(dib.left(30));
-    QTest::newRow("clipboard bitmap, pixels cut short") << BmpFileOfDib(dib.left(dib.size() - 1));
-    QTest::newRow("clipboard bitmap, palette past the end") << BmpFileOfDib(hugePalette);
+    QTest::newRow("clipboard bitmap, empty") << BmpFileOfDib(QByteArray()) << bmp;
+    QTest::newRow("clipboard bitmap, header cut short") << BmpFileOfDib(dib.left(30)) << bmp;
+    QTest::newRow("clipboard bitmap, pixels cut short") << BmpFileOfDib(dib.left(dib.size() - 1)) << bmp;
+    QTest::newRow("clipboard bitmap, palette past the end") << BmpFileOfDib(hugePalette) << bmp;
+
+    // PNG files, damaged piece by piece; every other piece is sound.
+    const auto hostilePng = [](const char* name, const QByteArray& bytes) { QTest::newRow(name) << bytes << QString("hostile.png"); };
+    const TestPng rgb{.width = 4, .height = 4}, palette{.width = 4, .height = 4, .depth = 2, .colourType = 3, .palette = "abcdef"};
+    const QByteArray good = rgb.file(), end = PngChunk("IEND", {}), data = PngChunk("IDAT", rgb.imageData());
+    const QByteArray header = PngSignature() + PngChunk("IHDR", rgb.header());
+    // The header's own pixels, unless it promises more than a test can make.
+    const auto withHeader = [&](const TestPng& h, const QByteArray& rest, const QByteArray& pixels = {}) {
+        return PngSignature() + PngChunk("IHDR", h.header()) + rest + PngChunk("IDAT", pixels.isNull() ? h.imageData() : pixels) + end;
+    };
+    const auto changed = [](QByteArray bytes, qsizetype at, char to) { return bytes.replace(at, 1, QByteArray(1, to)); };
+    TestPng shortPalette = palette;
+    shortPalette.sample = [](qint64 x, qint64, int) { return int(x); };
+    hostilePng("PNG: a BMP named png", EncodedPicture(QImage(4, 4, QImage::Format_RGB32), "BMP"));
+    hostilePng("PNG: signature only", PngSignature());
+    hostilePng("PNG: IDAT before IHDR", PngSignature() + data + PngChunk("IHDR", rgb.header()) + end);
+    hostilePng("PNG: IHDR's CRC wrong", changed(good, 8 + 8 + 13, 'x'));
+    hostilePng("PNG: IDAT's CRC wrong", changed(good, good.size() - end.size() - 1, 'x'));
+    hostilePng("PNG: huge, no data", withHeader({.width = 0x7fffffff, .height = 0x7fffffff}, {}, rgb.imageData()));
+    hostilePng("PNG: huge interlaced, no data",
+               withHeader({.width = 0x7fffffff, .height = 0x7fffffff, .depth = 16, .colourType = 6, .interlaced = true}, {}, rgb.imageData()));
+    hostilePng("PNG: width 0", withHeader({.width = 0, .height = 4}, {}));
+    hostilePng("PNG: width past 2^31-1", withHeader({.width = 0x80000000, .height = 4}, {}, rgb.imageData()));
+    hostilePng("PNG: RGB of 4 bits", withHeader({.width = 4, .height = 4, .depth = 4}, {}));
+    hostilePng("PNG: interlace method 2", PngSignature() + PngChunk("IHDR", changed(rgb.header(), 12, 2)) + data + end);
+    hostilePng("PNG: chunk longer than 2^31-1", header + QByteArray::fromHex("80000000") + "tEXt");
+    hostilePng("PNG: ancillary chunk past the end", header + QByteArray::fromHex("00001000") + "tEXtabc");
+    hostilePng("PNG: unknown critical chunk", header + PngChunk("ABCD", "x") + data + end);
+    hostilePng("PNG: IEND before IDAT", header + end + data + end);
+    hostilePng("PNG: zlib header wrong", header + PngChunk("IDAT", "\x12\x34 not zlib") + end);
+    hostilePng("PNG: zlib data wrong", header + PngChunk("IDAT", "\x78\x9c" + QByteArray(40, '\xff')) + end);
+    hostilePng("PNG: zlib checksum wrong", header + PngChunk("IDAT", changed(rgb.imageData(), rgb.imageData().size() - 1, 0)) + end);
+    hostilePng("PNG: data ends before the rows", header + PngChunk("IDAT", TestPng{.width = 4, .height = 3}.imageData()) + end);
+    hostilePng("PNG: more data than the rows", header + PngChunk("IDAT", TestPng{.width = 4, .height = 5}.imageData()) + end);
+    hostilePng("PNG: cut in the image data", good.left(header.size() + data.size() / 2));
+    hostilePng("PNG: IDAT chunks apart", header + PngChunk("IDAT", rgb.imageData().left(10)) + PngChunk("tEXt", "a") +
+                                             PngChunk("IDAT", rgb.imageData().mid(10)) + end);
+    hostilePng("PNG: filter byte 5", TestPng{.width = 4, .height = 4, .filter = 5}.file());
+    hostilePng("PNG: palette missing", TestPng{.width = 4, .height = 4, .depth = 2, .colourType = 3}.file());
+    hostilePng("PNG: palette too short for its indexes", shortPalette.file());
+    hostilePng("PNG: palette longer than the depth allows", withHeader({.width = 4, .height = 4, .depth = 1, .colourType = 3}, PngChunk("PLTE", "abcdefghi")));
+    hostilePng("PNG: palette in a grey picture", withHeader({.width = 4, .height = 4, .colourType = 0}, PngChunk("PLTE", "abc")));
+    hostilePng("PNG: two palettes", withHeader(palette, PngChunk("PLTE", "abcdef") + PngChunk("PLTE", "abcdef")));
+    hostilePng("PNG: tRNS before PLTE", withHeader(palette, PngChunk("tRNS", {}) + PngChunk("PLTE", "abcdef")));
+    hostilePng("PNG: tRNS longer than the palette", withHeader(palette, PngChunk("PLTE", "abcdef") + PngChunk("tRNS", "xyz")));
+    hostilePng("PNG: tRNS in RGBA", TestPng{.width = 4, .height = 4, .colourType = 6, .transparency = "ab"}.file());
+    hostilePng("PNG: tRNS of RGB cut short", TestPng{.width = 4, .height = 4, .transparency = "abcd"}.file());
 }
 
 void BmpFileTest::hostileFilesAreRefused()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
     QTemporaryDir dir;
-    const QString path = writeFile(dir, "hostile.bmp", bytes);
+    const QString path = writeFile(dir, name, bytes);
     QVERIFY(!path.isEmpty());
     Bitmap loaded(3, 3);
-    QVERIFY(!ReadBmpFile(path, loaded, kChip, kChip));
+    bool transparent = true;
+    QVERIFY(!ReadPictureFile(path, loaded, kChip, kChip, &transparent));
     QCOMPARE(loaded.width(), 3); // untouched
-    QVERIFY(!ReadBmpFile(dir.filePath("missing.bmp"), loaded, kChip, kChip));
+    QVERIFY(transparent);
+    QVERIFY(!ReadPictureFile(dir.filePath("missing-" + name), loaded, kChip, kChip));
 }
 
 void BmpFileTest::largePicturesOpenByTheirTopLeftBlock_data()
@@ -328,6 +562,11 @@ void BmpFileTest::largePicturesOpenByTheirTopLeftBlock_data()
     QTest::newRow("8200 x 8200, run-length") << int(Big::Rle8) << QSize(8200, 8200);
     QTest::newRow("300 x 200") << int(Big::Rgb24BottomUp) << QSize(300, 200);
     QTest::newRow("30000 x 3, run-length") << int(Big::Rle8) << QSize(30000, 3);
+    QTest::newRow("PNG 5000 x 5000, 8-bit grey") << int(Big::PngGrey8) << QSize(5000, 5000);
+    QTest::newRow("PNG 1000 x 1000, interlaced palette") << int(Big::PngInterlacedPal8) << QSize(1000, 1000);
+    QTest::newRow("PNG 100000 x 3, 16-bit RGB") << int(Big::PngRgb16) << QSize(100000, 3);
+    QTest::newRow("PNG 300 x 200") << int(Big::PngGrey8) << QSize(300, 200);
+    QTest::newRow("PNG 1000 x 1000, cut short after the block") << int(Big::PngCutAfterTheBlock) << QSize(1000, 1000);
 }
 
 void BmpFileTest::largePicturesOpenByTheirTopLeftBlock()
@@ -338,7 +577,7 @@ void BmpFileTest::largePicturesOpenByTheirTopLeftBlock()
     const QString path = writeBigPicture(dir, Big(kind), size.width(), size.height());
     QVERIFY(!path.isEmpty());
     Bitmap loaded;
-    QVERIFY(ReadBmpFile(path, loaded, kChip, kChip));
+    QVERIFY(ReadPictureFile(path, loaded, kChip, kChip));
     QCOMPARE(loaded.width(), std::min(size.width(), kChip));
     QCOMPARE(loaded.height(), std::min(size.height(), kChip));
     for (int y = 0; y < loaded.height(); ++y)
@@ -402,13 +641,28 @@ void BmpFileTest::savedFilesLoadBackExactly()
     QFETCH(int, h);
     QTemporaryDir dir;
     const Bitmap chip = pattern(w, h);
-    const QString path = dir.filePath("chip.bmp");
-    WriteBmpFile(path, chip);
-    Bitmap loaded(9, 9);
-    QVERIFY(ReadBmpFile(path, loaded, kChip, kChip));
-    QCOMPARE(loaded.width(), w);
-    QCOMPARE(loaded.height(), h);
-    QVERIFY(loaded == chip);
+    for (const QString name : {"chip.bmp", "chip.png", "CHIP.PNG"}) {
+        const QString path = dir.filePath(name);
+        if (IsPngFileName(name) && chip.isEmpty()) {
+            // A PNG cannot hold a picture without pixels: the save says so and writes nothing.
+            QVERIFY_THROWS_EXCEPTION(EMarloError, WritePictureFile(path, chip));
+            QVERIFY(!QFileInfo::exists(path));
+            continue;
+        }
+        WritePictureFile(path, chip);
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray head = written.read(30);
+        if (IsPngFileName(name))
+            QCOMPARE(head.left(8) + head.mid(24, 2), PngSignature() + QByteArray("\x08\x02")); // 8-bit RGB colour
+        else
+            QCOMPARE(head.left(2) + head.mid(28, 2), QByteArray("BM\x18\x00", 4)); // 24 bits
+        Bitmap loaded(9, 9);
+        QVERIFY(ReadPictureFile(path, loaded, kChip, kChip));
+        QCOMPARE(loaded.width(), w);
+        QCOMPARE(loaded.height(), h);
+        QVERIFY(loaded == chip);
+    }
 }
 
 void BmpFileTest::savedFilesOpenInAnotherReader()
@@ -426,25 +680,27 @@ void BmpFileTest::savedFilesOpenInAnotherReader()
         QSKIP("Python PIL is not installed");
     QTemporaryDir dir;
     const Bitmap chip = pattern(13, 7);
-    const QString path = dir.filePath("chip.bmp");
-    WriteBmpFile(path, chip);
-    QProcess pil;
-    pil.start(python, {"-c",
-                       "import sys; from PIL import Image\n"
-                       "im = Image.open(sys.argv[1]).convert('RGB')\n"
-                       "print(im.size[0], im.size[1])\n"
-                       "for y in range(im.size[1]):\n"
-                       "  print(' '.join('%02x%02x%02x' % im.getpixel((x, y)) for x in range(im.size[0])))",
-                       path});
-    QVERIFY(pil.waitForFinished(30000));
-    QCOMPARE(pil.exitCode(), 0);
-    const QStringList lines = QString::fromLatin1(pil.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.value(0), QStringLiteral("13 7"));
-    for (int y = 0; y < 7; ++y) {
-        const QStringList px = lines.value(y + 1).split(' ');
-        for (int x = 0; x < 13; ++x) {
-            const TColor c = chip.pixel(x, y);
-            QCOMPARE(px.value(x), QString::asprintf("%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c)));
+    for (const QString name : {"chip.bmp", "chip.png"}) {
+        const QString path = dir.filePath(name);
+        WritePictureFile(path, chip);
+        QProcess pil;
+        pil.start(python, {"-c",
+                           "import sys; from PIL import Image\n"
+                           "im = Image.open(sys.argv[1]).convert('RGB')\n"
+                           "print(im.size[0], im.size[1])\n"
+                           "for y in range(im.size[1]):\n"
+                           "  print(' '.join('%02x%02x%02x' % im.getpixel((x, y)) for x in range(im.size[0])))",
+                           path});
+        QVERIFY(pil.waitForFinished(30000));
+        QCOMPARE(pil.exitCode(), 0);
+        const QStringList lines = QString::fromLatin1(pil.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.value(0), QStringLiteral("13 7"));
+        for (int y = 0; y < 7; ++y) {
+            const QStringList px = lines.value(y + 1).split(' ');
+            for (int x = 0; x < 13; ++x) {
+                const TColor c = chip.pixel(x, y);
+                QCOMPARE(px.value(x), QString::asprintf("%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c)));
+            }
         }
     }
 }

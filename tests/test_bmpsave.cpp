@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 #include "platform/BmpFile.h"
 #include "platform/Errors.h"
+#include "platform/PictureFile.h"
 #include "platform/SafeFile.h"
 
 #ifndef Q_OS_WIN
@@ -29,7 +30,7 @@ QString saveError(const QString& path) { return QStringLiteral("ファイル %1 
 QString failingSave(const QString& path, const Bitmap& chip)
 {
     try {
-        WriteBmpFile(path, chip);
+        WritePictureFile(path, chip);
     } catch (const EMarloError& e) {
         return e.message();
     }
@@ -162,37 +163,51 @@ void BmpSaveTest::failedSaveKeepsTheOldFileAndSaysWhy()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.bmp"});
 }
 
-// A 20 by 20 chip is a file of 54 + 20 * 60 bytes; the write stops at each telling place.
+// A 20 by 20 chip is a BMP of 54 + 20 * 60 bytes, or a PNG of its signature, 25 bytes of IHDR,
+// the other chunks and 12 bytes of IEND last; the write stops at each telling place.
 void BmpSaveTest::everyFailingStepKeepsTheOldFile_data()
 {
     QTest::addColumn<int>("stage");
     QTest::addColumn<qint64>("offset");
+    QTest::addColumn<QString>("name");
+    const QString bmp = QStringLiteral("chip.bmp"), png = QStringLiteral("chip.png");
     const qint64 size = 54 + 20 * 60;
-    QTest::newRow("nothing written") << int(FileWriteFault::Write) << qint64(0);
-    QTest::newRow("one byte") << int(FileWriteFault::Write) << qint64(1);
-    QTest::newRow("file header only") << int(FileWriteFault::Write) << qint64(14);
-    QTest::newRow("headers only") << int(FileWriteFault::Write) << qint64(54);
-    QTest::newRow("half the pixels") << int(FileWriteFault::Write) << size / 2;
-    QTest::newRow("all but the last byte") << int(FileWriteFault::Write) << size - 1;
-    QTest::newRow("flush to the disk") << int(FileWriteFault::Sync) << qint64(0);
-    QTest::newRow("close") << int(FileWriteFault::Close) << qint64(0);
-    QTest::newRow("rename") << int(FileWriteFault::Rename) << qint64(0);
+    QTest::newRow("nothing written") << int(FileWriteFault::Write) << qint64(0) << bmp;
+    QTest::newRow("one byte") << int(FileWriteFault::Write) << qint64(1) << bmp;
+    QTest::newRow("file header only") << int(FileWriteFault::Write) << qint64(14) << bmp;
+    QTest::newRow("headers only") << int(FileWriteFault::Write) << qint64(54) << bmp;
+    QTest::newRow("half the pixels") << int(FileWriteFault::Write) << size / 2 << bmp;
+    QTest::newRow("all but the last byte") << int(FileWriteFault::Write) << size - 1 << bmp;
+    QTest::newRow("flush to the disk") << int(FileWriteFault::Sync) << qint64(0) << bmp;
+    QTest::newRow("close") << int(FileWriteFault::Close) << qint64(0) << bmp;
+    QTest::newRow("rename") << int(FileWriteFault::Rename) << qint64(0) << bmp;
+    const qint64 pngSize = EncodedPicture(NumberedBitmap(20, 20).toImage(), "PNG").size();
+    QTest::newRow("PNG: nothing written") << int(FileWriteFault::Write) << qint64(0) << png;
+    QTest::newRow("PNG: signature only") << int(FileWriteFault::Write) << qint64(8) << png;
+    QTest::newRow("PNG: header chunk only") << int(FileWriteFault::Write) << qint64(8 + 25) << png;
+    QTest::newRow("PNG: half the image data") << int(FileWriteFault::Write) << pngSize / 2 << png;
+    QTest::newRow("PNG: all but IEND") << int(FileWriteFault::Write) << pngSize - 12 << png;
+    QTest::newRow("PNG: all but the last byte") << int(FileWriteFault::Write) << pngSize - 1 << png;
+    QTest::newRow("PNG: flush to the disk") << int(FileWriteFault::Sync) << qint64(0) << png;
+    QTest::newRow("PNG: close") << int(FileWriteFault::Close) << qint64(0) << png;
+    QTest::newRow("PNG: rename") << int(FileWriteFault::Rename) << qint64(0) << png;
 }
 
 void BmpSaveTest::everyFailingStepKeepsTheOldFile()
 {
     QFETCH(int, stage);
     QFETCH(qint64, offset);
+    QFETCH(QString, name);
     QTemporaryDir dir;
-    const QString path = dir.filePath("chip.bmp");
-    WriteBmpFile(path, NumberedBitmap(3, 3));
+    const QString path = dir.filePath(name);
+    WritePictureFile(path, NumberedBitmap(3, 3));
     const QByteArray old = contents(path);
     SetFileWriteFault({FileWriteFault::Stage(stage), offset});
     QCOMPARE(failingSave(path, NumberedBitmap(20, 20)), saveError(path));
     QCOMPARE(contents(path), old);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"chip.bmp"});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
     // A save where none was before leaves nothing.
-    const QString fresh = dir.filePath("fresh.bmp");
+    const QString fresh = dir.filePath("fresh-" + name);
     QCOMPARE(failingSave(fresh, NumberedBitmap(20, 20)), saveError(fresh));
     QVERIFY(!QFileInfo::exists(fresh));
 }

@@ -20,6 +20,7 @@
 #include "platform/BmpFile.h"
 #include "platform/InterfaceFont.h"
 #include "platform/MessageBoxes.h"
+#include "platform/PictureFile.h"
 #include "shell/UFileNewDlg.h"
 #include "tools/UIntEdit.h"
 
@@ -341,37 +342,66 @@ void TestFileCommands::openMakesChipFromFile_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("undoSteps");
-    QTest::newRow("16 by 16") << "bmp16" << QSize(16, 16) << 2;
-    QTest::newRow("300 by 200 cut") << "bmp300" << QSize(256, 200) << 2;
-    QTest::newRow("missing file") << "missing" << QSize(256, 256) << 1;
-    QTest::newRow("not a bmp") << "png" << QSize(256, 256) << 1;
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("notice"); // that the file's transparency is not kept
+    QTest::newRow("16 by 16") << "bmp16" << QSize(16, 16) << 2 << "bmp16.bmp" << false;
+    QTest::newRow("300 by 200 cut") << "bmp300" << QSize(256, 200) << 2 << "bmp300.bmp" << false;
+    QTest::newRow("missing file") << "missing" << QSize(256, 256) << 1 << "missing.bmp" << false;
+    QTest::newRow("not a bmp") << "png" << QSize(256, 256) << 1 << "png.bmp" << false;
+    QTest::newRow("PNG 16 by 16") << "png16" << QSize(16, 16) << 2 << "png16.png" << false;
+    QTest::newRow("PNG 300 by 200 cut") << "png300" << QSize(256, 200) << 2 << "png300.png" << false;
+    QTest::newRow("PNG named in capitals") << "png16" << QSize(16, 16) << 2 << "CAPITALS.PNG" << false;
+    QTest::newRow("a BMP named png is not a PNG") << "bmp16" << QSize(256, 256) << 1 << "bmp16-named.png" << false;
+    QTest::newRow("transparent PNG") << "transparent" << QSize(16, 16) << 2 << "transparent.png" << true;
 }
 
 void TestFileCommands::openMakesChipFromFile()
 {
     QFETCH(QString, kind);
-    QString path = dir.filePath(kind + QStringLiteral(".bmp"));
+    QFETCH(QString, name);
+    QFETCH(int, undoSteps);
+    QString path = dir.filePath(name);
     Bitmap picture;
-    if (kind == "bmp16")
+    if (kind.endsWith("16") || kind == "transparent")
         picture = sample(16, 16);
-    else if (kind == "bmp300")
+    else if (kind.endsWith("300"))
         picture = sample(300, 200);
-    if (!picture.isEmpty())
+    if (kind.startsWith("bmp"))
         WriteBmpFile(path, picture);
     if (kind == "png")
         QVERIFY(sample(4, 4).toImage().save(path, "PNG"));
+    if (kind.startsWith("png") && !picture.isEmpty())
+        QVERIFY(picture.toImage().save(path, "PNG"));
+    if (kind == "transparent") {
+        // A quarter opaque pixel: the chip takes its colour as it is.
+        QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+        image.setPixel(3, 9, (image.pixel(3, 9) & 0xFFFFFFu) | 0x40000000u);
+        QVERIFY(image.save(path, "PNG"));
+    }
 
+    MessageBoxCatcher catcher;
     ModalAnswer answer([&](QWidget* modal) { typeFileName(modal, path); });
     activate(MainForm);
     QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier);
     QVERIFY(answer.answered());
     QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), QDir::toNativeSeparators(path));
+    // Told once, while the open command ran, before anything could be saved.
+    QFETCH(bool, notice);
+    QCOMPARE(catcher.boxes().size(), notice ? 1 : 0);
+    if (notice) {
+        const MessageBoxCatcher::Box box = catcher.boxes().first();
+        QCOMPARE(box.title, QStringLiteral("Ossery"));
+        QCOMPARE(box.text, QStringLiteral("ファイル %1 の透明度は保持されません。保存すると透明な部分は不透明になります。")
+                               .arg(QDir::toNativeSeparators(path)));
+        QCOMPARE(box.icon, int(QMessageBox::Warning));
+        QCOMPARE(box.buttons, QStringList{QStringLiteral("OK")});
+    }
     TMDIChild* chip = MainForm->ActiveChip();
     QFETCH(QSize, size);
     QCOMPARE(chip->FChipBmp.width(), size.width());
     QCOMPARE(chip->FChipBmp.height(), size.height());
-    QTEST(int(ChildwinProbe(*chip).undoCount()), "undoSteps");
-    if (picture.isEmpty()) {
+    QCOMPARE(int(ChildwinProbe(*chip).undoCount()), undoSteps);
+    if (undoSteps == 1) {
         QCOMPARE(chip->FChipBmp.pixel(255, 255), ClrWhite);
         return;
     }
@@ -389,13 +419,16 @@ void TestFileCommands::openDialog()
 {
     const QString path = dir.filePath(QStringLiteral("preview.bmp"));
     WriteBmpFile(path, sample(20, 10));
-    QString filter, title;
+    const QString pngPath = dir.filePath(QStringLiteral("preview.png"));
+    WritePictureFile(pngPath, sample(30, 12));
+    QString filter, title, selectedFilter;
     QStringList filters;
-    QString previewSize;
+    QString previewSize, pngPreviewSize;
     bool previewHasPicture = false;
     ModalAnswer answer([&](QWidget* modal) {
         auto* d = static_cast<QFileDialog*>(modal);
         filters = d->nameFilters();
+        selectedFilter = d->selectedNameFilter();
         title = d->windowTitle();
         QVERIFY(d->testOption(QFileDialog::DontUseNativeDialog));
         QCOMPARE(d->acceptMode(), QFileDialog::AcceptOpen);
@@ -410,13 +443,18 @@ void TestFileCommands::openDialog()
         QVERIFY(picture->isVisible());
         previewHasPicture = !picture->pixmap().isNull();
         previewSize = size->text();
+        emit d->currentChanged(pngPath);
+        pngPreviewSize = size->text();
         d->reject();
     });
     MainForm->ActFileOpen->trigger();
     QVERIFY(answer.answered());
-    QCOMPARE(filters, QStringList{QStringLiteral("ビットマップ(*.bmp)")});
+    QCOMPARE(filters, (QStringList{QStringLiteral("ビットマップ(*.bmp)"), QStringLiteral("PNG(*.png)"),
+                                   QStringLiteral("画像(*.bmp *.png)")}));
+    QCOMPARE(selectedFilter, QStringLiteral("ビットマップ(*.bmp)"));
     QVERIFY(previewHasPicture);
     QCOMPARE(previewSize, QStringLiteral("20 x 10"));
+    QCOMPARE(pngPreviewSize, QStringLiteral("30 x 12"));
     QCOMPARE(captions(), QStringList{}); // cancelled
 
     // The dialog is reused and proposes the file last chosen in it.
@@ -473,9 +511,15 @@ void TestFileCommands::saveAs_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("saved");
     QTest::addColumn<bool>("existing");
-    QTest::newRow("with extension") << "a.bmp" << "a.bmp" << false;
-    QTest::newRow("extension added") << "plain" << "plain.bmp" << false;
-    QTest::newRow("replaces without question") << "old.bmp" << "old.bmp" << true;
+    QTest::addColumn<QString>("filter"); // chosen in the dialog; empty: the one it proposes
+    QTest::newRow("with extension") << "a.bmp" << "a.bmp" << false << "";
+    QTest::newRow("extension added") << "plain" << "plain.bmp" << false << "";
+    QTest::newRow("replaces without question") << "old.bmp" << "old.bmp" << true << "";
+    QTest::newRow("PNG by its extension") << "b.png" << "b.png" << false << "";
+    QTest::newRow("PNG by its extension in capitals") << "C.PNG" << "C.PNG" << false << "";
+    QTest::newRow("PNG filter keeps a typed .bmp") << "d.bmp" << "d.bmp" << false << "PNG(*.png)";
+    QTest::newRow("PNG filter adds .png") << "plain" << "plain.png" << false << "PNG(*.png)";
+    QTest::newRow("the next save proposes BMP again") << "again" << "again.bmp" << false << "";
 }
 
 void TestFileCommands::saveAs()
@@ -495,28 +539,44 @@ void TestFileCommands::saveAs()
     chip->FChipBmp.setPixel(2, 1, RGBColor(1, 2, 3));
     const size_t steps = ChildwinProbe(*chip).undoCount();
 
-    QString title, suffix;
+    QFETCH(QString, filter);
+    QString title, suffix, proposedFilter, chosenFilter;
     bool confirmOverwrite = true;
     MessageBoxCatcher catcher;
     ModalAnswer save([&](QWidget* modal) {
         auto* d = static_cast<QFileDialog*>(modal);
         title = d->windowTitle();
         suffix = d->defaultSuffix();
+        proposedFilter = d->selectedNameFilter();
         confirmOverwrite = !d->testOption(QFileDialog::DontConfirmOverwrite);
         QCOMPARE(d->acceptMode(), QFileDialog::AcceptSave);
-        QCOMPARE(d->nameFilters(), QStringList{QStringLiteral("ビットマップ(*.bmp)")});
+        QCOMPARE(d->nameFilters(), (QStringList{QStringLiteral("ビットマップ(*.bmp)"), QStringLiteral("PNG(*.png)")}));
         d->setDirectory(sub.path());
+        if (!filter.isEmpty()) {
+            // As the user picks it: the list of file types, one down.
+            auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QVERIFY(types);
+            types->setFocus();
+            QTest::keyClick(types, Qt::Key_Down);
+        }
+        chosenFilter = d->selectedNameFilter();
         typeFileName(d, typed);
     });
     MainForm->ActFileSaveAs->trigger();
     QVERIFY(save.answered());
     QCOMPARE(title, QStringLiteral("名前を付けて保存"));
     QCOMPARE(suffix, QStringLiteral("bmp"));
+    QCOMPARE(proposedFilter, QStringLiteral("ビットマップ(*.bmp)"));
+    QCOMPARE(chosenFilter, filter.isEmpty() ? proposedFilter : filter);
     QVERIFY(!confirmOverwrite);
     QCOMPARE(catcher.boxes().size(), 0);
 
+    // The format follows the name saved under.
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(2), IsPngFileName(saved) ? QByteArray("\x89P") : QByteArray("BM"));
     Bitmap written;
-    QVERIFY(ReadBmpFile(target, written, kMaxChipSide, kMaxChipSide));
+    QVERIFY(ReadPictureFile(target, written, kMaxChipSide, kMaxChipSide));
     QCOMPARE(written, chip->FChipBmp);
     QCOMPARE(written.pixel(2, 1), RGBColor(1, 2, 3));
     // The window keeps its caption and its history.

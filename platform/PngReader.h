@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+#include <QIODevice>
+
+#include "platform/Bitmap.h"
+
+// Decodes a PNG file from a device (an open file, or a buffer), read from its start onwards.
+//
+// Only the block of at most maxWidth by maxHeight pixels at the picture's top-left corner is
+// kept. Of every row only the bytes that reach into the block are kept, since undoing a row's
+// filter needs nothing to the right of a pixel, and the rest of the row is inflated into a scratch
+// buffer and dropped: memory follows the block, never the header's claims, and any picture the
+// format allows (up to 2^31-1 pixels a side) opens. Time follows the data inflated: the rows down
+// to the block's last one, or, for an interlaced picture, every pass up to the last row of the
+// seventh that touches the block (practically the whole picture).
+//
+// Read: every colour type and bit depth, PLTE, tRNS and Adam7 interlacing. Samples of 16 bits
+// become 8 as round(v / 257), as Qt's reader gives them; greys of 1, 2 and 4 bits are scaled to the
+// full range. The colours of translucent pixels are kept as they are and their alpha is dropped;
+// transparent, when given, is set to whether any pixel of the block is less than opaque. Gamma,
+// colour profiles and every other ancillary chunk are ignored.
+//
+// The chunks read (IHDR, PLTE, tRNS, IDAT) are checked whole, CRC included; other ancillary
+// chunks are skipped unread, and an unknown critical chunk refuses the file. Data is read only as
+// far as the chunk that holds the block's last row: a file cut short or damaged after it still
+// opens, as its pixels kept are all there. When the block needs the picture's last row the image
+// data must end there, its zlib checksum included. Anything else that is not sound (a header out
+// of the format's ranges, a palette index past the palette in the block, a bad filter byte, data
+// that ends early or inflates to more than the rows) returns false and leaves out untouched.
+bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool* transparent = nullptr);
