@@ -4,6 +4,11 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -34,6 +39,22 @@ void ShowConfirmationBox(QWidget* parent, const QString& caption, const QString&
 void ShowWarningBox(QWidget* parent, const QString& title, const QString& text)
 {
     showBox(parent, QMessageBox::Warning, title, text);
+}
+
+void ShowStartText(const QString& title, const QString& text, bool error)
+{
+#ifdef Q_OS_WIN
+    const HANDLE stream = ::GetStdHandle(error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (!stream || stream == INVALID_HANDLE_VALUE) {
+        showBox(nullptr, error ? QMessageBox::Critical : QMessageBox::Information, title, text);
+        return;
+    }
+#else
+    Q_UNUSED(title);
+#endif
+    std::FILE* out = error ? stderr : stdout;
+    std::fputs(text.toLocal8Bit().constData(), out);
+    std::fflush(out);
 }
 
 void Beep()

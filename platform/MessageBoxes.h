@@ -10,6 +10,10 @@ void ShowErrorBox(QWidget* parent, const QString& title, const QString& text);
 void ShowConfirmationBox(QWidget* parent, const QString& caption, const QString& text);
 // The warning kind: warning icon, one "OK" button.
 void ShowWarningBox(QWidget* parent, const QString& title, const QString& text);
+// The text of --help, --version or a wrong option, where the one who started the program reads
+// it: standard output, or standard error for an error. A Windows program started from the desktop
+// has neither, and shows it in a message box of that title instead.
+void ShowStartText(const QString& title, const QString& text, bool error);
 // The system's default beep.
 void Beep();
 // How many times Beep has sounded; lets tests hear it.

@@ -22,6 +22,7 @@ qt6-translations-l10n  qt6-qttranslations           qt6-translations
 libgl-dev              mesa-libGL-devel             Mesa-libGL-devel
 qt6-wayland            qt6-qtwayland                qt6-wayland
 libxcb1-dev            libxcb-devel                 libxcb-devel
+zlib1g-dev             zlib-devel                   zlib-devel
 fonts-noto-cjk         google-noto-sans-cjk-fonts   noto-sans-cjk-fonts
 "
 test_packages="
@@ -57,6 +58,7 @@ qt6-translations-l10n           -  -
 mingw-w64                       -  -
 g++-mingw-w64-x86-64-posix      -  -
 gcc-mingw-w64-x86-64-posix      -  -
+libz-mingw-w64-dev              -  -
 wine64                          -  -
 nsis                            -  -
 zip                             -  -

@@ -64,6 +64,7 @@ copy_licences() {
   cp /usr/share/doc/qt6-base-dev/copyright "$to/Qt-copyright.txt"
   cp /usr/share/doc/gcc-mingw-w64-base/copyright "$to/GCC-runtime-copyright.txt"
   cp /usr/share/doc/mingw-w64-common/copyright "$to/MinGW-w64-and-winpthreads-copyright.txt"
+  cp /usr/share/doc/libz-mingw-w64-dev/copyright "$to/zlib-copyright.txt"
   cat >"$to/README.txt" <<TEXT
 Marlo $marlo_version for Windows x64 ships these libraries beside marlo.exe:
 
@@ -77,6 +78,9 @@ Marlo $marlo_version for Windows x64 ships these libraries beside marlo.exe:
   version 3 with the GCC Runtime Library Exception (GCC-runtime-copyright.txt).
 - winpthreads (libwinpthread-1.dll) of MinGW-w64, under the licences in
   MinGW-w64-and-winpthreads-copyright.txt.
+
+marlo.exe itself holds zlib (linked in, to read PNG files), under the zlib licence in
+zlib-copyright.txt.
 TEXT
 }
 

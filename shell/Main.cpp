@@ -75,6 +75,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     FMdiArea = new QMdiArea(this);
     FMdiArea->setBackground(palette().brush(QPalette::Dark));
     setCentralWidget(FMdiArea);
+    // No widget below the frame takes drops, so a drop on a chip window reaches the frame too.
+    setAcceptDrops(true);
     connect(FMdiArea, &QMdiArea::subWindowActivated, this, &TMainForm::subWindowActivated);
 
     createActions();

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
@@ -32,6 +33,9 @@ public:
     // Makes a chip window, which becomes the newest and current one; unless Blank, the chip is
     // then loaded from the file named by Caption.
     void CreateChip(const QString& Caption, int Width, int Height, bool Blank);
+    // Opens each file as the open command does, in order: the files of the command line, of a
+    // drop and of a later start.
+    void OpenFiles(const QStringList& Paths);
 
     // The chip window that chip commands act on: the one that most recently had the focus,
     // unchanged while a tool window has it. Null when no chip window is open.
@@ -89,6 +93,10 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Local files dropped on the frame or on any chip window open as chips.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     QMenu* createPopupMenu() override { return nullptr; }
 
@@ -135,6 +143,8 @@ private:
     QList<QAction*> FWindowMenuFixed;
     QPointer<QMdiSubWindow> FCurrentChip;
     QString FLastOpened;
+    QStringList FFilesToOpen;
+    bool FOpeningFiles = false;
     QString FLastSaved;
 };
 

@@ -3,13 +3,18 @@
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
+#include <QScopeGuard>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -102,6 +107,33 @@ void removeCloseShortcut(QMdiSubWindow* window)
             action->setShortcuts({});
 }
 
+// The files a drag carries, or none when it carries anything but local files: text, a web
+// address, a file of another machine.
+QStringList droppedFiles(const QMimeData* data)
+{
+    QStringList files;
+    for (const QUrl& url : data->urls()) {
+        const QString path = url.isLocalFile() ? url.toLocalFile() : QString();
+        if (!QDir::isAbsolutePath(path))
+            return {};
+        files << path;
+    }
+    return files;
+}
+
+// A drop copies: a file manager removes the file after a drop that moved it.
+bool acceptFileDrop(QDropEvent* event)
+{
+    const bool files = !droppedFiles(event->mimeData()).isEmpty() && (event->possibleActions() & Qt::CopyAction);
+    if (files) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+    return files;
+}
+
 } // namespace
 
 void TMainForm::createFileDialogs()
@@ -134,6 +166,35 @@ void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool B
     if (!Blank && child->getTransparencyDropped())
         ShowWarningBox(this, QString::fromLatin1(ApplicationTitle),
                        QStringLiteral("ファイル %1 の透明度は保持されません。保存すると透明な部分は不透明になります。").arg(Caption));
+}
+
+void TMainForm::OpenFiles(const QStringList& Paths)
+{
+    // A transparency notice runs an event loop of its own, in which a drop or another start may
+    // bring more files: they wait their turn behind the ones being opened.
+    FFilesToOpen += Paths;
+    if (FOpeningFiles)
+        return;
+    FOpeningFiles = true;
+    const auto done = qScopeGuard([this] { FOpeningFiles = false; });
+    while (!FFilesToOpen.isEmpty())
+        CreateChip(QDir::toNativeSeparators(FFilesToOpen.takeFirst()), kMaxChipSide, kMaxChipSide, false);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    acceptFileDrop(event);
+}
+
+void TMainForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    acceptFileDrop(event);
+}
+
+void TMainForm::dropEvent(QDropEvent* event)
+{
+    if (acceptFileDrop(event))
+        runCommand([this, files = droppedFiles(event->mimeData())] { OpenFiles(files); });
 }
 
 void TMainForm::ActFileNewExecute()

@@ -2,6 +2,7 @@
 #include "shell/Startup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -10,7 +11,9 @@
 
 #include "platform/Errors.h"
 #include "platform/InterfaceFont.h"
+#include "platform/MessageBoxes.h"
 #include "platform/RunSettings.h"
+#include "platform/SingleInstance.h"
 #include "shell/About.h"
 #include "shell/Main.h"
 #include "shell/UFileNewDlg.h"
@@ -25,6 +28,22 @@ void reportError(const QString& message)
 {
     if (MainForm)
         MainForm->ShowCommandError(message);
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: marlo [OPTION]... [FILE]...\n"
+        "Paint chips: small tiles of at most 256 by 256 pixels.\n"
+        "\n"
+        "Each FILE, a BMP or PNG picture, opens as a chip. When Marlo already runs in this\n"
+        "desktop session, the files open in its window.\n"
+        "\n"
+        "  -h, --help     show this help and end\n"
+        "      --version  show the version and end\n"
+        "  --             take every argument after it as a FILE\n"
+        "\n"
+        "Qt's own options, such as -platform, -style and -display, work as in every Qt program.\n");
 }
 
 template <typename T>
@@ -86,6 +105,36 @@ bool InstallQtTranslation()
     return QCoreApplication::installTranslator(translator);
 }
 
+TCommandLine ParseCommandLine(const QStringList& Arguments, const QString& WorkingDir)
+{
+    TCommandLine line;
+    const QDir here(WorkingDir);
+    bool options = true;
+    for (const QString& argument : Arguments.mid(1)) {
+        if (options && argument == QLatin1String("--")) {
+            options = false;
+        } else if (options && argument.size() > 1 && argument.startsWith(u'-')) {
+            TCommandLine ending;
+            ending.ExitCode = 0;
+            if (argument == QLatin1String("--version")) {
+                ending.Output = QStringLiteral("Marlo " MARLO_VERSION "\n");
+            } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+                ending.Output = helpText();
+            } else {
+                ending.ExitCode = 2;
+                ending.Errors = QStringLiteral("marlo: unknown option '%1'\nTry 'marlo --help' for more information.\n")
+                                    .arg(argument);
+            }
+            return ending;
+        } else if (!argument.isEmpty()) {
+            // Captions show the path as the system writes it, as the open command's do.
+            const QString path = here.absoluteFilePath(QDir::fromNativeSeparators(argument));
+            line.Files << QDir::toNativeSeparators(QDir::cleanPath(path));
+        }
+    }
+    return line;
+}
+
 int RunMarlo(int argc, char* argv[])
 {
     // Loop editing moves the pointer, which a Wayland client may not do: run on XWayland
@@ -93,6 +142,7 @@ int RunMarlo(int argc, char* argv[])
     if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb;wayland");
 
+    const QByteArray startupToken = ReadStartupToken(argc, argv);
     TApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     // Lets the desktop match the windows to the installed desktop entry and its icon.
@@ -101,6 +151,16 @@ int RunMarlo(int argc, char* argv[])
     for (int size : {16, 32, 48, 64})
         icon.addFile(QStringLiteral(":/icons/marlo-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
+    const TCommandLine commandLine = ParseCommandLine(QCoreApplication::arguments(), QDir::currentPath());
+    if (commandLine.ExitCode) {
+        const bool failed = *commandLine.ExitCode != 0;
+        ShowStartText(QStringLiteral("Marlo"), failed ? commandLine.Errors : commandLine.Output, failed);
+        return *commandLine.ExitCode;
+    }
+    // One Marlo a desktop session: files go to the one already running, which comes to the front.
+    const QString instance = InstanceName();
+    if (!commandLine.Files.isEmpty() && HandFilesOver(instance, commandLine.Files, startupToken))
+        return 0;
     InstallQtTranslation();
 
     UseJapaneseInterfaceFont();
@@ -108,7 +168,19 @@ int RunMarlo(int argc, char* argv[])
 
     CreateMarloWindows();
     MainForm->show();
-    const int rc = app.exec();
+    int rc = 0;
+    {
+        TInstanceServer server;
+        server.OnFilesHandedOver = [](const QStringList& Files, const QByteArray& Token) {
+            // In front first: a notice about a file must not open behind other windows.
+            BringToFront(MainForm, Token);
+            MainForm->OpenFiles(Files);
+        };
+        server.Listen(instance);
+        // Once the main window is on the screen, where a notice about a file shows above it.
+        QMetaObject::invokeMethod(MainForm, [&commandLine] { MainForm->OpenFiles(commandLine.Files); }, Qt::QueuedConnection);
+        rc = app.exec();
+    }
     DestroyMarloWindows();
     return rc;
 }

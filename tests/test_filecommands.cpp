@@ -12,15 +12,21 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QWindow>
+#include <atomic>
+#include <thread>
 
 #include "ShellTestSupport.h"
 #include "platform/BmpFile.h"
 #include "platform/InterfaceFont.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PictureFile.h"
+#include "platform/SingleInstance.h"
 #include "shell/UFileNewDlg.h"
 #include "tools/UIntEdit.h"
 
@@ -62,6 +68,27 @@ void typeFileName(QWidget* dialog, const QString& name)
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
+// A drag over the main window at a point of it, as the window system brings it: it enters, and
+// is dropped whether or not the window took it. Whether the window took it as a copy.
+bool dropOnMainWindow(QPoint at, const QMimeData& data)
+{
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(MainForm->windowHandle(), &enter);
+    QDropEvent drop(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(MainForm->windowHandle(), &drop);
+    return enter.isAccepted() && enter.dropAction() == Qt::CopyAction && drop.isAccepted();
+}
+
+// Where a drop lands: on the frame's empty area, or on the view of a chip window made for it.
+QPoint dropPoint(const QString& target)
+{
+    if (target == "chip")
+        return newChip(QStringLiteral("NONAME1"), 32, 32)->frontImage()->mapTo(MainForm, QPoint(4, 4));
+    QMdiArea* area = MainForm->mdiArea();
+    return area->mapTo(MainForm, QPoint(area->width() - 4, area->height() - 4));
+}
+
 Bitmap sample(int w, int h)
 {
     Bitmap b(w, h);
@@ -91,6 +118,12 @@ private slots:
     void newDialogKeys();
     void openMakesChipFromFile_data();
     void openMakesChipFromFile();
+    void commandLine_data();
+    void commandLine();
+    void dropsTakeLocalFilesOnly_data();
+    void dropsTakeLocalFilesOnly();
+    void handOverTakesSoundMessagesOnly_data();
+    void handOverTakesSoundMessagesOnly();
     void openDialog();
     void completerListGoesWithTheDialog();
     void saveAs_data();
@@ -104,11 +137,14 @@ private slots:
 
 private:
     QTemporaryDir dir;
+    QTemporaryDir runtime;
 };
 
 void TestFileCommands::initTestCase()
 {
     QVERIFY(dir.isValid());
+    // The hand-over's socket goes to a runtime folder of the test's own.
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     CreateMarloWindows();
     MainForm->show();
     activate(MainForm);
@@ -344,15 +380,26 @@ void TestFileCommands::openMakesChipFromFile_data()
     QTest::addColumn<int>("undoSteps");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("notice"); // that the file's transparency is not kept
-    QTest::newRow("16 by 16") << "bmp16" << QSize(16, 16) << 2 << "bmp16.bmp" << false;
-    QTest::newRow("300 by 200 cut") << "bmp300" << QSize(256, 200) << 2 << "bmp300.bmp" << false;
-    QTest::newRow("missing file") << "missing" << QSize(256, 256) << 1 << "missing.bmp" << false;
-    QTest::newRow("not a bmp") << "png" << QSize(256, 256) << 1 << "png.bmp" << false;
-    QTest::newRow("PNG 16 by 16") << "png16" << QSize(16, 16) << 2 << "png16.png" << false;
-    QTest::newRow("PNG 300 by 200 cut") << "png300" << QSize(256, 200) << 2 << "png300.png" << false;
-    QTest::newRow("PNG named in capitals") << "png16" << QSize(16, 16) << 2 << "CAPITALS.PNG" << false;
-    QTest::newRow("a BMP named png is not a PNG") << "bmp16" << QSize(256, 256) << 1 << "bmp16-named.png" << false;
-    QTest::newRow("transparent PNG") << "transparent" << QSize(16, 16) << 2 << "transparent.png" << true;
+    QTest::addColumn<QString>("via"); // the open command's dialog, the command line, a drop on the frame or a chip
+    QTest::newRow("16 by 16") << "bmp16" << QSize(16, 16) << 2 << "bmp16.bmp" << false << "dialog";
+    QTest::newRow("300 by 200 cut") << "bmp300" << QSize(256, 200) << 2 << "bmp300.bmp" << false << "dialog";
+    QTest::newRow("missing file") << "missing" << QSize(256, 256) << 1 << "missing.bmp" << false << "dialog";
+    QTest::newRow("not a bmp") << "png" << QSize(256, 256) << 1 << "png.bmp" << false << "dialog";
+    QTest::newRow("PNG 16 by 16") << "png16" << QSize(16, 16) << 2 << "png16.png" << false << "dialog";
+    QTest::newRow("PNG 300 by 200 cut") << "png300" << QSize(256, 200) << 2 << "png300.png" << false << "dialog";
+    QTest::newRow("PNG named in capitals") << "png16" << QSize(16, 16) << 2 << "CAPITALS.PNG" << false << "dialog";
+    QTest::newRow("a BMP named png is not a PNG") << "bmp16" << QSize(256, 256) << 1 << "bmp16-named.png" << false << "dialog";
+    QTest::newRow("transparent PNG") << "transparent" << QSize(16, 16) << 2 << "transparent.png" << true << "dialog";
+    QTest::newRow("command line: PNG") << "png16" << QSize(16, 16) << 2 << "png16.png" << false << "command line";
+    QTest::newRow("command line: missing file") << "missing" << QSize(256, 256) << 1 << "missing.bmp" << false
+                                                << "command line";
+    QTest::newRow("command line: transparent PNG") << "transparent" << QSize(16, 16) << 2 << "transparent.png" << true
+                                                   << "command line";
+    QTest::newRow("dropped on the frame: BMP") << "bmp16" << QSize(16, 16) << 2 << "bmp16.bmp" << false << "frame";
+    QTest::newRow("dropped on a chip: PNG") << "png16" << QSize(16, 16) << 2 << "png16.png" << false << "chip";
+    QTest::newRow("dropped: not a picture") << "text" << QSize(256, 256) << 1 << "notes.txt" << false << "frame";
+    QTest::newRow("dropped on a chip: transparent PNG") << "transparent" << QSize(16, 16) << 2 << "transparent.png"
+                                                        << true << "chip";
 }
 
 void TestFileCommands::openMakesChipFromFile()
@@ -378,12 +425,25 @@ void TestFileCommands::openMakesChipFromFile()
         image.setPixel(3, 9, (image.pixel(3, 9) & 0xFFFFFFu) | 0x40000000u);
         QVERIFY(image.save(path, "PNG"));
     }
+    if (kind == "text") {
+        QFile text(path);
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a picture\n") > 0);
+    }
 
+    QFETCH(QString, via);
     MessageBoxCatcher catcher;
-    ModalAnswer answer([&](QWidget* modal) { typeFileName(modal, path); });
-    activate(MainForm);
-    QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier);
-    QVERIFY(answer.answered());
+    if (via == "dialog") {
+        ModalAnswer answer([&](QWidget* modal) { typeFileName(modal, path); });
+        activate(MainForm);
+        QTest::keyClick(MainForm, Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(answer.answered());
+    } else if (via == "command line") {
+        MainForm->OpenFiles(ParseCommandLine({QStringLiteral("marlo"), name}, dir.path()).Files);
+    } else {
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(path)});
+        QVERIFY(dropOnMainWindow(dropPoint(via), dropped));
+    }
     QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), QDir::toNativeSeparators(path));
     // Told once, while the open command ran, before anything could be saved.
     QFETCH(bool, notice);
@@ -413,6 +473,158 @@ void TestFileCommands::openMakesChipFromFile()
     QCOMPARE(chip->FChipBmp.width(), 256);
     QCOMPARE(chip->FChipBmp.height(), 256);
     QCOMPARE(chip->FChipBmp.pixel(3, 9), ClrWhite);
+}
+
+void TestFileCommands::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("folder"); // the working folder, under the test's folder
+    QTest::addColumn<QStringList>("opened"); // under the test's folder, in order
+    QTest::addColumn<int>("exitCode"); // -1: the program starts
+    QTest::addColumn<QString>("shown"); // on standard output, or standard error when the code is not 0
+    const QStringList none;
+    QTest::newRow("no file") << none << "" << none << -1 << "";
+    QTest::newRow("several files in order") << QStringList{"b.png", "a.bmp"} << "" << QStringList{"b.png", "a.bmp"} << -1
+                                            << "";
+    QTest::newRow("relative to the working folder") << QStringList{"../up.bmp", "./same.png", dir.filePath("abs.bmp")}
+                                                    << "sub" << QStringList{"up.bmp", "sub/same.png", "abs.bmp"} << -1
+                                                    << "";
+    QTest::newRow("-- ends the options") << QStringList{"--", "-x.png", "--help"} << "" << QStringList{"-x.png", "--help"}
+                                         << -1 << "";
+    QTest::newRow("a lone dash is a file") << QStringList{"-"} << "" << QStringList{"-"} << -1 << "";
+    QTest::newRow("--help") << QStringList{"a.bmp", "--help"} << "" << none << 0 << "Usage: marlo [OPTION]... [FILE]...";
+    QTest::newRow("-h") << QStringList{"-h"} << "" << none << 0 << "Usage: marlo";
+    QTest::newRow("--version") << QStringList{"--version"} << "" << none << 0 << "Marlo 0.20\n";
+    QTest::newRow("unknown option") << QStringList{"-x"} << "" << none << 2 << "marlo: unknown option '-x'";
+    QTest::newRow("unknown option after a file") << QStringList{"a.bmp", "--bogus"} << "" << none << 2
+                                                 << "unknown option '--bogus'";
+}
+
+void TestFileCommands::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, folder);
+    QFETCH(int, exitCode);
+    const QString working = dir.filePath(folder);
+    QVERIFY(QDir().mkpath(working));
+    const TCommandLine line = ParseCommandLine(QStringList{QStringLiteral("marlo")} + arguments, working);
+    QCOMPARE(line.ExitCode.value_or(-1), exitCode);
+    if (exitCode < 0) {
+        QFETCH(QStringList, opened);
+        QStringList expected;
+        for (const QString& file : opened)
+            expected << QDir::toNativeSeparators(dir.filePath(file));
+        MainForm->OpenFiles(line.Files);
+        QCOMPARE(captions(), expected);
+        return;
+    }
+    // The built program says it where its user reads it, past Qt's own options.
+    QString binary = qEnvironmentVariable("MARLO_BINARY");
+    if (binary.isEmpty())
+        QSKIP("MARLO_BINARY is not set");
+#ifdef Q_OS_WIN
+    binary.prepend(QStringLiteral("Z:")); // Wine's name of the Unix root
+#endif
+    QProcess marlo;
+    marlo.start(binary, QStringList{"-platform", "offscreen", "-style", "Fusion"} + arguments);
+    QVERIFY(marlo.waitForFinished(kWindowEventTimeout));
+    QCOMPARE(marlo.exitCode(), exitCode);
+    QFETCH(QString, shown);
+    const QByteArray said = exitCode == 0 ? marlo.readAllStandardOutput() : marlo.readAllStandardError();
+    QVERIFY2(said.contains(shown.toUtf8()), said.constData());
+}
+
+void TestFileCommands::dropsTakeLocalFilesOnly_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("urls"); // a name without a scheme is a file of the test's folder
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("opened");
+    const QStringList none;
+    QTest::newRow("two files on the frame, in order") << "frame" << QStringList{"b.png", "a.bmp"} << "" << QStringList{"b.png", "a.bmp"};
+    QTest::newRow("a web address") << "frame" << QStringList{"https://marlo.invalid/a.png"} << "" << none;
+    QTest::newRow("a web address on a chip") << "chip" << QStringList{"https://marlo.invalid/a.png"} << "" << none;
+    QTest::newRow("a file with a web address") << "frame" << QStringList{"a.bmp", "ftp://marlo.invalid/b.bmp"} << ""
+                                               << none;
+    QTest::newRow("text naming a file") << "chip" << none << dir.filePath("a.bmp") << none;
+}
+
+void TestFileCommands::dropsTakeLocalFilesOnly()
+{
+    QFETCH(QString, target);
+    QFETCH(QStringList, urls);
+    QFETCH(QString, text);
+    QFETCH(QStringList, opened);
+    const QPoint at = dropPoint(target);
+    const QStringList before = captions();
+    QMimeData data;
+    QList<QUrl> list;
+    for (const QString& url : urls)
+        list << (url.contains(u':') ? QUrl(url) : QUrl::fromLocalFile(dir.filePath(url)));
+    if (!list.isEmpty())
+        data.setUrls(list);
+    if (!text.isEmpty())
+        data.setText(text);
+    QCOMPARE(dropOnMainWindow(at, data), !opened.isEmpty());
+    QStringList expected = before;
+    for (const QString& file : opened)
+        expected << QDir::toNativeSeparators(dir.filePath(file));
+    QCOMPARE(captions(), expected);
+}
+
+void TestFileCommands::handOverTakesSoundMessagesOnly_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QStringList>("taken"); // empty: the message is refused
+    const QStringList files{dir.filePath("a.png"), dir.filePath("サブ/b.bmp")};
+    const QByteArray sound = EncodeHandOver(files, "launcher-7_TIME42");
+    QByteArray otherMagic = sound, otherVersion = sound;
+    otherMagic[3] = 'X';
+    otherVersion[7] = 2;
+    const auto header = [](quint32 count) {
+        QByteArray out("MRLO");
+        for (quint32 n : {kHandOverVersion, 0u, count})
+            out += QByteArray::fromHex(QByteArray::number(n, 16).rightJustified(8, '0'));
+        return out;
+    };
+    QTest::newRow("sound") << sound << files;
+    QTest::newRow("another magic") << otherMagic << QStringList();
+    QTest::newRow("another version") << otherVersion << QStringList();
+    QTest::newRow("no file") << EncodeHandOver({}, {}) << QStringList();
+    QTest::newRow("a relative path") << EncodeHandOver({"a.png"}, {}) << QStringList();
+    QTest::newRow("a NUL in a path") << EncodeHandOver({dir.filePath(QStringLiteral("a") + QChar(0) + "b")}, {})
+                                    << QStringList();
+    QTest::newRow("broken UTF-8") << QByteArray(header(1) + QByteArray::fromHex("00000003") + "/\xff\xfe")
+                                  << QStringList();
+    QTest::newRow("a path claiming a gigabyte") << QByteArray(header(1) + QByteArray::fromHex("40000000") + "/a")
+                                                << QStringList();
+    QTest::newRow("too many files") << header(kMaxFiles + 1) << QStringList();
+    QTest::newRow("a token with a blank") << EncodeHandOver(files, "a b") << QStringList();
+    QTest::newRow("bytes after the message") << QByteArray(sound + "x") << QStringList();
+    QTest::newRow("cut short") << sound.left(sound.size() - 3) << QStringList();
+}
+
+// What another start sends is read as hostile: anything but a whole, sound message is dropped
+// without an answer, and the running Marlo goes on.
+void TestFileCommands::handOverTakesSoundMessagesOnly()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(QStringList, taken);
+    const QString name = InstanceName();
+    TInstanceServer server;
+    QStringList handed;
+    server.OnFilesHandedOver = [&handed](const QStringList& files, const QByteArray&) { handed += files; };
+    QVERIFY(server.Listen(name));
+    TInstanceServer second;
+    QVERIFY(!second.Listen(name)); // the first one keeps serving
+    // The start blocks until it has its answer, as a start does; the server answers from here.
+    std::atomic<int> accepted{-1};
+    std::thread start([&] { accepted = SendHandOver(name, message) ? 1 : 0; });
+    QTRY_VERIFY_WITH_TIMEOUT(accepted >= 0, kWindowEventTimeout);
+    start.join();
+    QCOMPARE(accepted == 1, !taken.isEmpty());
+    runIdle();
+    QCOMPARE(handed, taken);
 }
 
 void TestFileCommands::openDialog()

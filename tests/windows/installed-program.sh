@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # The installer end to end, in a Wine prefix of its own on the X server of with-xvfb.sh: a silent
-# install for the current user, the installed program started from where the Start-menu shortcut
-# points and used (both file dialogs, a chip, closed with Alt+F4) without writing anything to the
-# registry, then a silent uninstall that leaves no file, shortcut or registry key behind.
+# install for the current user that offers Marlo under "Open with" for .bmp and .png, the
+# installed program started as "Open with" starts it, with a PNG, and used (both file dialogs, the
+# PNG saved as a BMP, a chip, closed with Alt+F4) without writing anything to the registry, then a
+# silent uninstall that leaves no file, shortcut or registry key behind.
 #   installed-program.sh SETUP_EXE
 set -u
 setup=$1
@@ -30,7 +31,7 @@ registry() {
 
 wait_for_window() { # name
   for _ in $(seq 1 300); do
-    xdotool search --name "$1" >/dev/null 2>&1 && return 0
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 && return 0
     sleep 0.1
   done
   return 1
@@ -50,16 +51,53 @@ menu=$(WINEDEBUG=-all "$wine" winepath -u "$("$wine" cmd /c 'echo %APPDATA%' | t
 [ -f "$menu" ] || fail "no Start-menu shortcut at $menu"
 "$wine" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Marlo' /v UninstallString >/dev/null 2>&1 ||
   fail "the uninstaller is not registered under Apps"
+# "Open with": Marlo's own file type opens a picture with the installed program and is named among
+# the programs of .bmp and .png, whose default program stays the user's choice.
+value() { # key, then /ve or /v NAME: the value's data
+  "$wine" reg query "$@" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'
+}
+command=$(value 'HKCU\Software\Classes\Marlo.Picture\shell\open\command' /ve)
+[ "$command" = "\"$home\\Programs\\Marlo\\marlo.exe\" \"%1\"" ] || fail "Marlo's file type opens with: $command"
+[ "$(value 'HKCU\Software\Classes\Applications\marlo.exe\shell\open\command' /ve)" = "$command" ] ||
+  fail "marlo.exe is not registered as an application"
+for ext in .bmp .png; do
+  "$wine" reg query "HKCU\\Software\\Classes\\$ext\\OpenWithProgids" /v Marlo.Picture >/dev/null 2>&1 ||
+    fail "Marlo is not offered for $ext"
+  "$wine" reg query 'HKCU\Software\Classes\Applications\marlo.exe\SupportedTypes' /v "$ext" >/dev/null 2>&1 ||
+    fail "marlo.exe does not name $ext among its types"
+  [ -z "$(value "HKCU\\Software\\Classes\\$ext" /ve)" ] || fail "the installer took the default program of $ext"
+done
 after_install=$(registry)
 
-# The program as a person uses it; nothing of it may reach the registry.
+# The program as a person uses it; nothing of it may reach the registry. "Open with" runs the
+# command of Marlo's file type with a PNG of 3 by 2 pixels of one colour (#906030), which Save As
+# writes back as a BMP.
 cd "$WINEPREFIX/drive_c"
-"$wine" "$installed/marlo.exe" &
+base64 -d >picture.png <<<'iVBORw0KGgoAAAANSUhEUgAAAAMAAAACCAIAAAASFvFNAAAAFUlEQVQI12OckGDAwMDAwMDAxAADABTcASTjuyMmAAAAAElFTkSuQmCC'
+program_file=${command#\"}
+program_file=${program_file%%\"*}
+"$wine" "$program_file" 'C:\picture.png' &
 program=$!
 wait_for_window '^Marlo$' || fail "the installed program showed no main window"
 main=$(xdotool search --name '^Marlo$' | head -n 1)
 xdotool windowactivate --sync "$main" 2>/dev/null
 sleep 1
+for step in "key alt+f" "key a"; do
+  xdotool $step
+  sleep 1.5
+done
+wait_for_window '^名前を付けて保存$' || fail "the PNG given on the command line made no chip, or Save As did not open"
+for step in 'type C:\saved.bmp' "key Return"; do
+  xdotool $step
+  sleep 1.5
+done
+# 24-bit BMP: width and height at 18, rows from the bottom at 54, blue, green, red.
+[ "$(od -An -tu4 -j18 -N8 saved.bmp 2>/dev/null | xargs)" = "3 2" ] || fail "the saved chip is not 3 by 2 pixels"
+[ "$(od -An -tx1 -j54 -N3 saved.bmp | xargs)" = "30 60 90" ] || fail "the saved chip is not the PNG's colour"
+# A second start with a file hands it to the Marlo running and ends; no second main window opens.
+timeout 60 "$wine" "$program_file" 'C:\picture.png' || fail "a second start did not hand its file over and end"
+[ "$(xdotool search --onlyvisible --name '^Marlo$' | wc -l)" = 1 ] || fail "a second start opened a window of its own"
+xdotool windowactivate --sync "$main" 2>/dev/null
 # Open names a file that is not there (a white chip of that name); Save As, which needs a chip,
 # is left with Esc.
 for step in "key ctrl+o" "type new.bmp" "key Return" "key alt+f" "key a"; do
