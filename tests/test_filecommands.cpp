@@ -494,7 +494,7 @@ void TestFileCommands::commandLine_data()
     QTest::newRow("a lone dash is a file") << QStringList{"-"} << "" << QStringList{"-"} << -1 << "";
     QTest::newRow("--help") << QStringList{"a.bmp", "--help"} << "" << none << 0 << "Usage: marlo [OPTION]... [FILE]...";
     QTest::newRow("-h") << QStringList{"-h"} << "" << none << 0 << "Usage: marlo";
-    QTest::newRow("--version") << QStringList{"--version"} << "" << none << 0 << "Marlo 0.20\n";
+    QTest::newRow("--version") << QStringList{"--version"} << "" << none << 0 << "Marlo 0.20";
     QTest::newRow("unknown option") << QStringList{"-x"} << "" << none << 2 << "marlo: unknown option '-x'";
     QTest::newRow("unknown option after a file") << QStringList{"a.bmp", "--bogus"} << "" << none << 2
                                                  << "unknown option '--bogus'";

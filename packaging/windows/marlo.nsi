@@ -100,6 +100,8 @@ Section "Uninstall"
   DeleteRegKey HKCU "${CLASSES}\${PROGID}"
   DeleteRegKey HKCU "${APP_KEY}"
   !insertmacro DeleteEmptyUserKey "${CLASSES}\Applications"
+  ; Windows always has the user's classes key; a fresh Wine prefix has none until it is written.
+  !insertmacro DeleteEmptyUserKey "${CLASSES}"
   !insertmacro AssociationsChanged
   SetOutPath "$TEMP" ; a folder that is some process's current one cannot go
   Delete "$INSTDIR\uninstall.exe"

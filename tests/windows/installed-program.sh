@@ -53,8 +53,8 @@ menu=$(WINEDEBUG=-all "$wine" winepath -u "$("$wine" cmd /c 'echo %APPDATA%' | t
   fail "the uninstaller is not registered under Apps"
 # "Open with": Marlo's own file type opens a picture with the installed program and is named among
 # the programs of .bmp and .png, whose default program stays the user's choice.
-value() { # key, then /ve or /v NAME: the value's data
-  "$wine" reg query "$@" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'
+value() { # key, then /ve or /v NAME: the value's data, empty when it is not set
+  "$wine" reg query "$@" 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p' | grep -vx '(value not set)'
 }
 command=$(value 'HKCU\Software\Classes\Marlo.Picture\shell\open\command' /ve)
 [ "$command" = "\"$home\\Programs\\Marlo\\marlo.exe\" \"%1\"" ] || fail "Marlo's file type opens with: $command"
