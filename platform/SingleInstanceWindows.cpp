@@ -134,6 +134,10 @@ struct TInstanceServer::Impl {
     QWinEventNotifier* notifier = nullptr;
     QTimer deadline;
     TStep step = TStep::Connecting;
+    // Whether overlapped holds an operation the system has not finished with. An operation that
+    // failed at once leaves overlapped as it was, or marked pending (Wine), so this is kept here
+    // and not read from overlapped.
+    bool pending = false;
     QByteArray received;
     char chunk[4096] = {};
 
@@ -153,6 +157,13 @@ struct TInstanceServer::Impl {
         return result || ::GetLastError() == ERROR_IO_PENDING;
     }
 
+    // An operation on overlapped: whether the event will tell its end.
+    bool begin(BOOL result)
+    {
+        pending = started(result);
+        return pending;
+    }
+
     void waitForStart()
     {
         deadline.stop();
@@ -163,6 +174,7 @@ struct TInstanceServer::Impl {
         ::ResetEvent(event);
         const BOOL result = ::ConnectNamedPipe(pipe, &overlapped);
         const DWORD error = ::GetLastError();
+        pending = result || error == ERROR_IO_PENDING;
         if (!result && error == ERROR_PIPE_CONNECTED)
             startReading();
         else if (!result && error != ERROR_IO_PENDING)
@@ -182,18 +194,19 @@ struct TInstanceServer::Impl {
         overlapped = {};
         overlapped.hEvent = event;
         ::ResetEvent(event);
-        if (!started(::ReadFile(pipe, chunk, sizeof chunk, nullptr, &overlapped)))
+        if (!begin(::ReadFile(pipe, chunk, sizeof chunk, nullptr, &overlapped)))
             letGo();
     }
 
     // The start is done or misbehaved: the instance is free for the next one.
     void finishPending()
     {
-        if (HasOverlappedIoCompleted(&overlapped))
+        if (!pending)
             return;
         ::CancelIo(pipe);
         DWORD count = 0;
         ::GetOverlappedResult(pipe, &overlapped, &count, TRUE);
+        pending = false;
     }
 
     void letGo()
@@ -207,6 +220,9 @@ struct TInstanceServer::Impl {
     {
         DWORD count = 0;
         const bool ok = ::GetOverlappedResult(pipe, &overlapped, &count, FALSE);
+        if (!ok && ::GetLastError() == ERROR_IO_INCOMPLETE)
+            return; // not this operation's end
+        pending = false;
         switch (step) {
         case TStep::Connecting:
             return ok ? startReading() : letGo();
