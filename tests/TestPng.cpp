@@ -7,16 +7,10 @@
 #include <vector>
 #include <zlib.h>
 
-namespace {
-
-QByteArray be32(quint32 v)
+static QByteArray be32(quint32 v)
 {
-    QByteArray b(4, '\0');
-    qToBigEndian(v, b.data());
-    return b;
+    return QByteArray::fromHex(QByteArray::number(v, 16).rightJustified(8, '0'));
 }
-
-} // namespace
 
 QByteArray PngChunk(const QByteArray& type, const QByteArray& data)
 {

@@ -25,10 +25,8 @@ struct TestPng {
     // The zlib stream of the filtered rows, flushed after each row so that a file cut short holds
     // every row before the cut whole.
     QByteArray imageData() const;
-    // Signature, IHDR, PLTE, tRNS, the IDAT chunks and IEND.
     QByteArray file() const;
 };
 
 inline QByteArray PngSignature() { return QByteArray("\x89PNG\r\n\x1a\n", 8); }
-// A chunk: its length, type, data and CRC.
 QByteArray PngChunk(const QByteArray& type, const QByteArray& data);
