@@ -143,12 +143,13 @@ project(probe LANGUAGES CXX)
 set(CMAKE_CXX_STANDARD 20)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
+find_package(ZLIB REQUIRED)
 add_executable(probe probe.cpp)
-target_link_libraries(probe PRIVATE Qt6::Widgets)
+target_link_libraries(probe PRIVATE Qt6::Widgets ZLIB::ZLIB)
 CMAKE
   printf '#include <QApplication>\n#include <span>\nint main() { std::span<int> s; return int(s.size()); }\n' >"$probe/probe.cpp"
   if ! cmake -S "$probe" -B "$probe/build" -G Ninja >"$probe/log" 2>&1 || ! cmake --build "$probe/build" >>"$probe/log" 2>&1; then
-    echo "CMake 3.25, Ninja, a C++20 compiler and Qt 6 Widgets are needed; the check said:" >&2
+    echo "CMake 3.25, Ninja, a C++20 compiler, zlib and Qt 6 Widgets are needed; the check said:" >&2
     tail -n 15 "$probe/log" >&2
     status=1
   fi
@@ -166,4 +167,4 @@ printf '  Debian/Ubuntu: %s\n' "$(names 1 | xargs)"
 printf '  Fedora:        %s\n' "$(names 2 | xargs)"
 printf '  openSUSE:      %s\n' "$(names 3 | xargs)"
 build_tools_found
-echo "CMake, Ninja, a C++20 compiler and Qt 6 are here; going on."
+echo "CMake, Ninja, a C++20 compiler, zlib and Qt 6 are here; going on."
