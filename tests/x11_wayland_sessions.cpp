@@ -228,7 +228,7 @@ private:
     void enterWeston();
     void park();
     QRect waitForView(int width, int timeout);
-    bool waitForKeyboard(const QString& dialog);
+    bool waitForKeyboard(const QString& dialog, int attempt = 0);
     bool stroke(const Stroke& s, Desktop desktop);
     QString save();
 
@@ -367,11 +367,12 @@ QString X11WaylandSessions::prepareChip()
     for (int attempt = 0; attempt < 3 && block.isNull(); ++attempt) {
         const QImage before = GrabScreen();
         pressKeys({QStringLiteral("Escape"), QStringLiteral("ctrl+n")});
-        if (!waitForNewWindow(before, 5000) || !waitForKeyboard(QStringLiteral("新規作成")))
+        // Each attempt gives a loaded machine longer.
+        if (!waitForNewWindow(before, 5000 * (attempt + 1)) || !waitForKeyboard(QStringLiteral("新規作成"), attempt))
             continue;
         pressKeys({QStringLiteral("1"), QStringLiteral("6"), QStringLiteral("Tab"), QStringLiteral("1"),
                    QStringLiteral("6"), QStringLiteral("Tab"), QStringLiteral("space")});
-        block = waitForView(16, 5000);
+        block = waitForView(16, 5000 * (attempt + 1));
     }
     if (block.isNull())
         return QStringLiteral("no new chip of 16 by 16 appeared");
@@ -495,11 +496,11 @@ bool X11WaylandSessions::stroke(const Stroke& s, Desktop desktop)
 // Keys typed into a dialog that has just come up may reach the window before it. Where the program
 // has an X server (plain X11, Xwayland), its keyboard focus on the dialog is what counts: keys
 // that reach any of the program's windows then go to the dialog. On Wayland alone nothing tells,
-// and a pause has to do.
-bool X11WaylandSessions::waitForKeyboard(const QString& dialog)
+// and a pause has to do, longer at each attempt.
+bool X11WaylandSessions::waitForKeyboard(const QString& dialog, int attempt)
 {
     if (marloDisplay.isEmpty()) {
-        QTest::qWait(kFocusPause);
+        QTest::qWait(kFocusPause * (1 + 2 * attempt));
         return true;
     }
     return WaitForInputFocus(marlo.processId(), dialog, marloDisplay);
