@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Builds Qt 6.4.2 (qtbase only: Core, Gui, Widgets, Test) for Windows x86-64 from Debian 12's own
+# Builds Qt 6.8.2 (qtbase only: Core, Gui, Widgets, Test) for Windows x86-64 from Debian 13's own
 # qt6-base source package with Debian's MinGW-w64 and installs it into PREFIX. The fallback for
-# when no prebuilt Qt for Windows is at hand; it takes half an hour to an hour on two cores.
+# when no prebuilt Qt for Windows is at hand; it takes about an hour on two cores.
 #   scripts/build-qt-windows.sh PREFIX      (e.g. ~/.cache/marlo/qt6-mingw)
 # Then configure Marlo with cmake/mingw-w64.cmake, -DCMAKE_PREFIX_PATH=PREFIX -DQT_HOST_PATH=/usr.
 #
-# Debian 12 only. It expects these packages to be installed:
+# Debian 13 only (scripts/windows.sh runs it in a Debian 13 root elsewhere). It expects these packages to be installed:
 #   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools cmake
 #   ninja-build dpkg-dev xz-utils
 # and also qt6-base-dev (the host's Qt6HostInfo and Qt6*Tools CMake packages that QT_HOST_PATH
-# leads to), perl (Qt's syncqt) and patch (both come with dpkg-dev), and network access to the
+# leads to), perl (Qt's syncqt, which comes with dpkg-dev), and network access to the
 # Debian archive of the machine's apt sources. The posix-thread compilers are needed because Qt
 # uses std::thread. The machine's apt configuration is left as it is; root is not needed.
 #
@@ -44,11 +44,11 @@ esac
 
 # shellcheck disable=SC1091
 . /etc/os-release
-[[ ${ID:-} == debian && ${VERSION_ID:-} == 12 ]] \
-    || die "Debian 12 only (this is ${PRETTY_NAME:-an unknown system}): the recipe uses its qt6-base source package and its MinGW-w64"
+[[ ${ID:-} == debian && ${VERSION_ID:-} == 13 ]] \
+    || die "Debian 13 only (this is ${PRETTY_NAME:-an unknown system}): the recipe uses its qt6-base source package and its MinGW-w64"
 
 for tool in x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres \
-    cmake ninja apt-get dpkg-source dpkg-deb dpkg-architecture dpkg-query xz patch perl realpath sha256sum; do
+    cmake ninja apt-get dpkg-source dpkg-deb dpkg-architecture dpkg-query xz perl realpath sha256sum; do
     command -v "$tool" >/dev/null || die "$tool is missing (see the packages at the top of $0)"
 done
 [[ -f $toolchain ]] || die "the toolchain file $toolchain is missing"
@@ -65,7 +65,7 @@ qt_deb_version=${host_tools_version##* }
     || die "qt6-base-dev (${host_dev_version##* }) and qt6-base-dev-tools ($qt_deb_version) differ"
 qt_version=${qt_deb_version%%+*}
 qt_version=${qt_version%%-*}
-[[ $qt_version == 6.4.2 ]] || die "the host's Qt is $qt_deb_version; this recipe and its patch are for 6.4.2"
+[[ $qt_version == 6.8.2 ]] || die "the host's Qt is $qt_deb_version; this recipe is for 6.8.2"
 [[ -d $host_cmake_dir/Qt6HostInfo && -d $host_cmake_dir/Qt6CoreTools ]] \
     || die "the host's Qt CMake packages are not in $host_cmake_dir"
 
@@ -237,8 +237,6 @@ dpkg-deb -x "${wine_deb[0]}" "$work/libwine-dev"
 
 # --- Fixes to the sources -------------------------------------------------------------------
 
-patch -d "$src" -p1 --forward --batch <"$patches/qwindowsintegration-direct2d.patch"
-
 # Debian's tarball leaves out the Wacom wintab headers; Wine's LGPL ones take their place so that
 # tablets keep working (the other way, -DFEATURE_tabletevent=OFF, removes tablet events).
 wintab=$src/src/3rdparty/wintab
@@ -265,9 +263,6 @@ features_off=(
     # Modules and image formats Marlo does not use.
     network sql dbus printsupport concurrent xml vulkan
     jpeg gif ico icu zstd
-    # The Direct2D platform plugin is not shipped; without it Qt draws text through GDI (see
-    # qt-windows/qwindowsintegration-direct2d.patch).
-    direct2d
     # Debian's cross.patch enables this Android tool whenever cross-compiling.
     androiddeployqt
     pkg_config
@@ -286,6 +281,9 @@ cmake_args=(
     -DQT_BUILD_EXAMPLES=OFF
     -DQT_BUILD_BENCHMARKS=OFF
     -DQT_BUILD_MANUAL_TESTS=OFF
+    # The SBOM wants the attribution files of every bundled part, and Debian's tarball leaves
+    # out wintab's.
+    -DQT_GENERATE_SBOM=OFF
 )
 for feature in "${features_off[@]}"; do
     cmake_args+=("-DFEATURE_$feature=OFF")
@@ -294,11 +292,12 @@ done
 say "configuring"
 cmake "${cmake_args[@]}"
 # Configure only warns about features it cannot honour; check the ones Marlo relies on.
-for feature in gui widgets testlib png freetype harfbuzz pcre2 tabletevent style_windowsvista; do
+for feature in gui widgets testlib png freetype harfbuzz pcre2 tabletevent directwrite \
+    style_windowsvista style_windows11; do
     grep -qx "QT_FEATURE_$feature:INTERNAL=ON" "$build/CMakeCache.txt" \
         || die "Qt's feature $feature is not on after configuring"
 done
-for feature in opengl opengl_dynamic dynamicgl direct2d network; do
+for feature in opengl opengl_dynamic dynamicgl network; do
     grep -qx "QT_FEATURE_$feature:INTERNAL=OFF" "$build/CMakeCache.txt" \
         || die "Qt's feature $feature is not off after configuring"
 done
@@ -313,7 +312,7 @@ DESTDIR=$stage cmake --install "$build" >"$work/install.log"
 staged=$stage$prefix
 for file in bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll bin/Qt6Test.dll \
     plugins/platforms/qwindows.dll plugins/platforms/qoffscreen.dll \
-    plugins/platforms/qminimal.dll plugins/styles/qwindowsvistastyle.dll \
+    plugins/platforms/qminimal.dll plugins/styles/qmodernwindowsstyle.dll \
     lib/cmake/Qt6/Qt6Config.cmake lib/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake \
     lib/cmake/Qt6Test/Qt6TestConfig.cmake; do
     [[ -f $staged/$file ]] || die "$file was not installed"

@@ -9,13 +9,23 @@
 # The root is kept in $MARLO_ROOTS (default ~/.cache/marlo-roots) and checked before each use, so
 # the packages the command installs are there the next time; MARLO_ROOT_FRESH=1 makes a new one in
 # a temporary folder and removes it afterwards, to measure a first run. The copy of the tree is
-# removed after the run whatever happens. Mounts live in a mount namespace of their own and
-# vanish with it; every process started inside ends with the run.
+# removed after the run whatever happens, but for the folders of the tree named in MARLO_ROOT_KEEP
+# (space-separated, e.g. build-windows): those are the host tree's own, mounted into the copy, so
+# that what the command builds there stays. MARLO_ROOT_READ names host files or folders the command
+# reads, one a line; each is mounted read-only at the same path inside the root. Mounts live in a mount
+# namespace of their own and vanish with it; every process started inside ends with the run.
 set -euo pipefail
 release=${1:?"usage: $0 RELEASE [COMMAND]"}
 command=${2:-bash scripts/test.sh}
 root_of_tree=$(cd "$(dirname "$0")/.." && pwd)
-[ "$(id -u)" -eq 0 ] || exec sudo -- "$0" "$@"
+if [ "$(id -u)" -ne 0 ]; then
+  # sudo would drop this script's own settings from the environment.
+  settings=()
+  for name in MARLO_ROOTS MARLO_ROOT_FRESH MARLO_ROOT_KEEP MARLO_ROOT_READ; do
+    [ -n "${!name:-}" ] && settings+=("$name=${!name}")
+  done
+  exec sudo -- env "${settings[@]}" "$0" "$@"
+fi
 
 install_tools() {
   local missing=()
@@ -103,6 +113,18 @@ remove "$tree" && mkdir -p "$tree"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 shared="$root_of_tree/../shared"
 mkdir -p "$root/root/shared"
+# Mount points for what the command keeps and reads, as pairs of host path and path in the root.
+binds=()
+for dir in ${MARLO_ROOT_KEEP:-}; do
+  mkdir -p "$root_of_tree/$dir" "$tree/$dir"
+  binds+=("$root_of_tree/$dir" "$tree/$dir" rw)
+done
+while IFS= read -r path; do
+  [ -n "$path" ] || continue
+  path=$(realpath -e -- "$path")
+  if [ -d "$path" ]; then mkdir -p "$root$path"; else mkdir -p "$root$(dirname "$path")" && touch "$root$path"; fi
+  binds+=("$path" "$root$path" ro)
+done <<<"${MARLO_ROOT_READ:-}"
 
 echo "Running '$command' on Debian $release ($(cat "$root/etc/debian_version"))"
 # A private mount namespace: nothing mounted here is seen outside, and all of it goes when the
@@ -110,6 +132,11 @@ echo "Running '$command' on Debian $release ($(cat "$root/etc/debian_version"))"
 unshare --mount --propagation private --pid --fork --kill-child -- bash -c '
   set -e
   root=$1 shared=$2 command=$3
+  shift 3
+  while [ $# -gt 0 ]; do
+    if [ "$3" = ro ]; then mount --bind -o ro "$1" "$2"; else mount --bind "$1" "$2"; fi
+    shift 3
+  done
   mount --rbind /dev "$root/dev"
   mount -t proc proc "$root/proc"
   mount -t sysfs sysfs "$root/sys"
@@ -117,4 +144,4 @@ unshare --mount --propagation private --pid --fork --kill-child -- bash -c '
   if [ -d "$shared" ]; then mount --bind -o ro "$shared" "$root/root/shared"; fi
   exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
     bash -c "cd /root/marlo && $command"
-' marlo-root "$root" "$shared" "$command"
+' marlo-root "$root" "$shared" "$command" "${binds[@]}"

@@ -7,6 +7,7 @@
 # ran no test function.
 set -euo pipefail
 source "$(dirname "$0")/windows-common.sh"
+run_on_debian13 test-windows.sh
 "$marlo_root/scripts/setup-debian.sh" windows
 find_qt_windows
 build="$marlo_root/build-windows/test"
@@ -21,6 +22,9 @@ echo "Windows build and packing: $(($(date +%s) - started)) s"
 # Wine for the test programs: a prefix of this run, Qt's and MinGW's DLLs on the path, fonts for
 # Qt's offscreen platform, and Qt's Japanese catalogue where the test programs' Qt looks for it.
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+# Wine 10 aborts at start ("free(): invalid pointer") when neither HOME nor USER is set, as in a
+# chroot entered with env -i; a login would set both.
+export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)} USER=${USER:-$(id -un)}
 rm -rf "$WINEPREFIX"
 # wineserver keeps its socket in a folder under TMPDIR that it never removes: this run's own.
 wine_temp=$(mktemp -d)
@@ -29,7 +33,7 @@ export TMPDIR="$wine_temp"
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
 /usr/lib/wine/wineserver -w
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-export WINEPATH="$(winpath "$qt_windows/bin");$(winpath "$mingw_runtime");$(winpath "$mingw_libs")"
+export WINEPATH="$(winpath "$qt_windows/bin");$(winpath "$(mingw_runtime_dir)");$(winpath "$mingw_libs")"
 export MARLO_WINE_FONTDIR="$build/fonts"
 mkdir -p "$MARLO_WINE_FONTDIR"
 ln -sf /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf /usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc "$MARLO_WINE_FONTDIR/"

@@ -4,8 +4,30 @@
 
 marlo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 marlo_version=$(sed -n 's/^project(Marlo VERSION \([0-9.]*\).*/\1/p' "$marlo_root/CMakeLists.txt")
-mingw_runtime=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
+qt_windows_version=6.8.2
 mingw_libs=/usr/x86_64-w64-mingw32/lib
+
+# Qt for Windows is built, and programs are built against it, with the host's moc, rcc and uic,
+# which must be of its very version: Debian 13's. Elsewhere the calling script runs again in a
+# Debian 13 root (scripts/debian-root.sh) that keeps the tree's build-windows/ and can read the Qt
+# for Windows that MARLO_QT_WINDOWS names.
+run_on_debian13() {
+  local script=$1 given=${MARLO_QT_WINDOWS:-} command
+  (. /etc/os-release && [ "${ID:-}" = debian ] && [ "${VERSION_ID:-}" = 13 ]) && return 0
+  command="bash scripts/$script"
+  if [ -n "$given" ]; then
+    given=$(realpath -e -- "$given") || { echo "MARLO_QT_WINDOWS names nothing: $MARLO_QT_WINDOWS" >&2; exit 1; }
+    command="MARLO_QT_WINDOWS=$(printf '%q' "$given") $command"
+  fi
+  echo "Qt $qt_windows_version for Windows needs Debian 13's Qt tools: $script runs in a Debian 13 root"
+  MARLO_ROOT_KEEP=build-windows MARLO_ROOT_READ=$given \
+    exec bash "$marlo_root/scripts/debian-root.sh" trixie "$command"
+}
+
+# MinGW-w64's C++ runtime DLLs, in the folder of the installed GCC's version.
+mingw_runtime_dir() {
+  dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)"
+}
 
 # A folder outside the tree that keeps Qt for Windows between runs.
 windows_cache() {
@@ -15,7 +37,7 @@ windows_cache() {
 
 # Sets qt_windows to the prefix of a Qt 6 for Windows x86-64 (MinGW-w64, shared): MARLO_QT_WINDOWS
 # when set (an unpacked prefix, or a .tar.xz holding one), else the one in the cache, else one
-# built there once from Debian's qt6-base source (about 30 minutes on two cores).
+# built there once from Debian's qt6-base source (about an hour on two cores).
 find_qt_windows() {
   local cache given
   cache=$(windows_cache)
@@ -35,7 +57,7 @@ find_qt_windows() {
     qt_windows=$(find "$unpacked" -mindepth 3 -maxdepth 3 -name Qt6Core.dll -path '*/bin/*' -printf '%h\n' | head -n 1)
     qt_windows=${qt_windows%/bin}
   else
-    qt_windows="$cache/qt6-mingw-6.4.2"
+    qt_windows="$cache/qt6-mingw-$qt_windows_version"
     if [ ! -f "$qt_windows/.complete" ]; then
       echo "No Qt for Windows at hand (MARLO_QT_WINDOWS): building it once into $qt_windows"
       bash "$marlo_root/scripts/build-qt-windows.sh" "$qt_windows"
@@ -49,6 +71,11 @@ find_qt_windows() {
 configure_windows() {
   local build=$1
   shift
+  # A folder configured at another path (on the host, before builds moved into the root) is
+  # refused by CMake: start it again.
+  if [ -f "$build/CMakeCache.txt" ] && ! grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$marlo_root" "$build/CMakeCache.txt"; then
+    rm -rf "$build"
+  fi
   cmake -S "$marlo_root" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$marlo_root/cmake/mingw-w64.cmake" \
     -DCMAKE_PREFIX_PATH="$qt_windows" -DQT_HOST_PATH=/usr \
@@ -57,7 +84,9 @@ configure_windows() {
 
 # The licence texts of what the zip ships beside Marlo's own.
 copy_licences() {
-  local to=$1
+  local to=$1 qt_source
+  qt_source=$(sed -n 's/.*qt6-base \([0-9][^ ]*\).*/\1/p' "$qt_windows/marlo-qt-build.txt" 2>/dev/null | head -n 1)
+  qt_source=${qt_source:-$qt_windows_version}
   mkdir -p "$to"
   cp /usr/share/common-licenses/LGPL-3 "$to/Qt-LGPL-3.0.txt"
   cp /usr/share/common-licenses/GPL-3 "$to/GPL-3.0.txt"
@@ -68,12 +97,13 @@ copy_licences() {
   cat >"$to/README.txt" <<TEXT
 Marlo $marlo_version for Windows x64 ships these libraries beside marlo.exe:
 
-- Qt 6.4.2 (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, platforms/qwindows.dll,
-  styles/qwindowsvistastyle.dll, translations/qtbase_ja.qm), under the GNU Lesser General Public
+- Qt $qt_windows_version (Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, platforms/qwindows.dll,
+  styles/qmodernwindowsstyle.dll, translations/qtbase_ja.qm), under the GNU Lesser General Public
   License version 3 (Qt-LGPL-3.0.txt, which adds to GPL-3.0.txt); Qt-copyright.txt lists its
   authors and the bundled libraries (zlib, libpng, FreeType, HarfBuzz, PCRE2 and others) with
-  their licences. It was built from Debian's qt6-base 6.4.2+dfsg-10 source package with the
-  changes in Marlo's scripts/qt-windows/; you may replace these DLLs with your own build of Qt 6.4.
+  their licences. It was built from Debian's qt6-base $qt_source source package with the
+  changes in Marlo's scripts/qt-windows/; you may replace these DLLs with your own build of
+  Qt ${qt_windows_version%.*}.
 - The GCC runtime (libstdc++-6.dll, libgcc_s_seh-1.dll), under the GNU General Public License
   version 3 with the GCC Runtime Library Exception (GCC-runtime-copyright.txt).
 - winpthreads (libwinpthread-1.dll) of MinGW-w64, under the licences in
@@ -86,12 +116,13 @@ TEXT
 
 # Puts the program built in folder $1 together with what it needs in folder $2, as it is zipped.
 stage_windows() {
-  local build=$1 stage=$2 strip=x86_64-w64-mingw32-strip
+  local build=$1 stage=$2 strip=x86_64-w64-mingw32-strip mingw_runtime
+  mingw_runtime=$(mingw_runtime_dir)
   rm -rf "$stage" && mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations"
   cp "$build/marlo.exe" "$stage/"
   cp "$qt_windows"/bin/Qt6{Core,Gui,Widgets}.dll "$stage/"
   cp "$qt_windows/plugins/platforms/qwindows.dll" "$stage/platforms/"
-  cp "$qt_windows/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+  cp "$qt_windows/plugins/styles/qmodernwindowsstyle.dll" "$stage/styles/"
   cp "$mingw_runtime"/libstdc++-6.dll "$mingw_runtime"/libgcc_s_seh-1.dll "$mingw_libs/libwinpthread-1.dll" "$stage/"
   cp /usr/share/qt6/translations/qtbase_ja.qm "$stage/translations/"
   # Qt finds its translations under its prefix, which without this would lie above the folder.
