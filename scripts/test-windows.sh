@@ -25,11 +25,20 @@ export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 # Wine 10 aborts at start ("free(): invalid pointer") when neither HOME nor USER is set, as in a
 # chroot entered with env -i; a login would set both.
 export HOME=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)} USER=${USER:-$(id -un)}
+# Wine names Unix files in the locale's character set: without a UTF-8 locale no Japanese file
+# name can be made, and Windows always has them.
+export LC_ALL=C.UTF-8
 rm -rf "$WINEPREFIX"
-# wineserver keeps its socket in a folder under TMPDIR that it never removes: this run's own.
-wine_temp=$(mktemp -d)
-trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$wine_temp"' EXIT
-export TMPDIR="$wine_temp"
+# Debian 13's Wine keeps each server's socket in a folder /tmp/wine-XXXXXX that it never removes,
+# and aborts at start ("free(): invalid pointer") when TMPDIR is set at all: the folders that
+# appear during this run are removed at its end.
+unset TMPDIR
+wine_folders_before=$(find /tmp -maxdepth 1 -name 'wine-*' -user "$(id -u)" | sort)
+remove_wine_folders() {
+  comm -13 <(echo "$wine_folders_before") <(find /tmp -maxdepth 1 -name 'wine-*' -user "$(id -u)" | sort) \
+    | while IFS= read -r folder; do [ -z "$folder" ] || rm -rf -- "$folder"; done
+}
+trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; remove_wine_folders' EXIT
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
 /usr/lib/wine/wineserver -w
 winpath() { printf 'Z:%s' "${1//\//\\}"; }

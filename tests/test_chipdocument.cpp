@@ -319,20 +319,23 @@ void ChipDocumentTest::viewIsTheChipStretched_data()
     QTest::addColumn<bool>("selected");
     QTest::addColumn<TRect>("sel");
     QTest::addColumn<int>("pixelRatio");
+    QTest::addColumn<bool>("dark"); // the interface in a dark colour scheme
     const QPoint far(INT_MAX, INT_MAX); // scrolled to the end
-    QTest::newRow("zoom 1") << 1 << QPoint() << false << TRect{} << 1;
-    QTest::newRow("zoom 3, scrolled, inner block") << 3 << QPoint(17, 9) << true << TRect{1, 2, 4, 5} << 1;
-    QTest::newRow("zoom 7, block at the right and bottom edges") << 7 << far << true << TRect{20, 10, 40, 30} << 1;
+    QTest::newRow("zoom 1") << 1 << QPoint() << false << TRect{} << 1 << false;
+    QTest::newRow("zoom 3, scrolled, inner block") << 3 << QPoint(17, 9) << true << TRect{1, 2, 4, 5} << 1 << false;
+    QTest::newRow("zoom 7, block at the right and bottom edges") << 7 << far << true << TRect{20, 10, 40, 30} << 1
+                                                                 << false;
     QTest::newRow("zoom 16, whole chip, scrolled to the middle") << 16 << QPoint(301, 207) << true
-                                                                 << TRect{0, 0, 40, 30} << 1;
-    QTest::newRow("zoom 5, one pixel selected") << 5 << QPoint(0, 33) << true << TRect{39, 0, 40, 1} << 1;
-    QTest::newRow("zoom 1, device pixel ratio 2") << 1 << QPoint() << true << TRect{2, 3, 9, 8} << 2;
-    QTest::newRow("zoom 4, device pixel ratio 2") << 4 << QPoint() << true << TRect{30, 20, 40, 30} << 2;
+                                                                 << TRect{0, 0, 40, 30} << 1 << false;
+    QTest::newRow("zoom 5, one pixel selected") << 5 << QPoint(0, 33) << true << TRect{39, 0, 40, 1} << 1 << false;
+    QTest::newRow("zoom 1, device pixel ratio 2") << 1 << QPoint() << true << TRect{2, 3, 9, 8} << 2 << false;
+    QTest::newRow("zoom 4, device pixel ratio 2") << 4 << QPoint() << true << TRect{30, 20, 40, 30} << 2 << false;
+    QTest::newRow("zoom 6, dark scheme") << 6 << QPoint(9, 9) << true << TRect{3, 4, 12, 10} << 1 << true;
 }
 
 // What the control paints, and what a shown window has on screen after scrolling, is the chip
-// enlarged with the frame on top, pixel for pixel; at a device pixel ratio of 2 every view pixel
-// is a crisp 2 by 2 block.
+// enlarged with the frame on top, pixel for pixel, whatever the colour scheme; at a device pixel
+// ratio of 2 every view pixel is a crisp 2 by 2 block.
 void ChipDocumentTest::viewIsTheChipStretched()
 {
     QFETCH(int, zoom);
@@ -340,7 +343,10 @@ void ChipDocumentTest::viewIsTheChipStretched()
     QFETCH(bool, selected);
     QFETCH(TRect, sel);
     QFETCH(int, pixelRatio);
+    QFETCH(bool, dark);
     TMDIChild c;
+    if (dark) // as Windows 11's dark scheme colours Qt's windows11 style
+        c.setPalette(QPalette(QColor(0x2d, 0x2d, 0x2d), QColor(0x20, 0x20, 0x20)));
     c.NewChip("NONAME1", 40, 30);
     ChildwinProbe p(c);
     p.chip().assign(pattern(40, 30));
