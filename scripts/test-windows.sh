@@ -44,8 +44,12 @@ trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; remove_wine_folders' EXIT
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 export WINEPATH="$(winpath "$qt_windows/bin");$(winpath "$(mingw_runtime_dir)");$(winpath "$mingw_libs")"
 export MARLO_WINE_FONTDIR="$build/fonts"
+rm -rf "$MARLO_WINE_FONTDIR"
 mkdir -p "$MARLO_WINE_FONTDIR"
-ln -sf /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf /usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc "$MARLO_WINE_FONTDIR/"
+# That platform reads only files named *.ttf, *.otf, *.pfa and *.pfb there, and FreeType reads
+# the Japanese collection whatever its name.
+ln -s /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$MARLO_WINE_FONTDIR/"
+ln -s /usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc "$MARLO_WINE_FONTDIR/NotoSansCJK-Regular.ttf"
 printf '[Paths]\nPrefix=%s\nTranslations=Z:/usr/share/qt6/translations\n' "Z:$qt_windows" >"$build/tests/qt.conf"
 unset DISPLAY
 
