@@ -6,7 +6,8 @@
 #   scripts/build-qt-windows.sh PREFIX      (e.g. ~/.cache/marlo/qt6-mingw)
 # Then configure Marlo with cmake/mingw-w64.cmake, -DCMAKE_PREFIX_PATH=PREFIX -DQT_HOST_PATH=/usr.
 #
-# Debian 13 only (scripts/windows.sh runs it in a Debian 13 root elsewhere). It expects these packages to be installed:
+# Debian 13 only (scripts/windows.sh runs it in a Debian 13 root elsewhere). It expects these
+# packages to be installed:
 #   mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix qt6-base-dev-tools cmake
 #   ninja-build dpkg-dev xz-utils
 # and also qt6-base-dev (the host's Qt6HostInfo and Qt6*Tools CMake packages that QT_HOST_PATH
