@@ -42,13 +42,17 @@ wait_for_window() { # name
 # shows has X's focus at once but becomes that window only when the window manager activates it,
 # as a click on it would; until then its keys go to the blocked main window and are lost.
 # (Wine 8, and Windows itself, make it the foreground window as it appears.)
-open_dialog() { # title, then the xdotool steps that open it
-  local title=$1
-  shift
+steps() { # xdotool steps, each given time to take effect
   for step in "$@"; do
     xdotool $step
     sleep 1.5
   done
+}
+
+open_dialog() { # title, then the xdotool steps that open it
+  local title=$1
+  shift
+  steps "$@"
   wait_for_window "^$title\$" || return 1
   timeout 10 xdotool windowactivate --sync "$(xdotool search --onlyvisible --name "^$title\$" | tail -n 1)" 2>/dev/null
 }
@@ -100,10 +104,7 @@ xdotool windowactivate --sync "$main" 2>/dev/null
 sleep 1
 open_dialog 名前を付けて保存 "key alt+f" "key a" ||
   fail "the PNG given on the command line made no chip, or Save As did not open"
-for step in 'type C:\saved.bmp' "key Return"; do
-  xdotool $step
-  sleep 1.5
-done
+steps 'type C:\saved.bmp' "key Return"
 # 24-bit BMP: width and height at 18, rows from the bottom at 54, blue, green, red.
 [ "$(od -An -tu4 -j18 -N8 saved.bmp 2>/dev/null | xargs)" = "3 2" ] || fail "the saved chip is not 3 by 2 pixels"
 [ "$(od -An -tx1 -j54 -N3 saved.bmp | xargs)" = "30 60 90" ] || fail "the saved chip is not the PNG's colour"
@@ -116,10 +117,7 @@ xdotool windowactivate --sync "$main" 2>/dev/null
 open_dialog 開く "key ctrl+o" || fail "Open did not open"
 open_dialog 名前を付けて保存 "type new.bmp" "key Return" "key alt+f" "key a" ||
   fail "no chip was opened, or Save As did not open"
-for step in "key Escape" "key alt+F4"; do
-  xdotool $step
-  sleep 1.5
-done
+steps "key Escape" "key alt+F4"
 for _ in $(seq 1 100); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$program" 2>/dev/null && fail "the program did not end on Alt+F4"
 diff <(echo "$after_install") <(registry) >&2 || fail "the program wrote to the registry (above)"
