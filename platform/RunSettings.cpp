@@ -106,6 +106,8 @@ QFileDialog* NewFileDialog(QWidget* parent, const QString& caption)
 
 void DisposeFileDialog(QFileDialog* dialog)
 {
+    if (!dialog)
+        return;
 #ifdef Q_OS_WIN
     // Deliberately never deleted: the process's end frees it without running its destructor.
     dialog->hide();

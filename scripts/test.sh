@@ -2,6 +2,8 @@
 # SPDX-License-Identifier: MIT
 # Builds Marlo with AddressSanitizer and UndefinedBehaviorSanitizer and runs the whole test suite,
 # then builds the fuzz targets with clang and fuzzes each picture reader for a minute.
+#   scripts/test.sh          all of that
+#   scripts/test.sh build    only installs what is missing and builds the suite (build-test/)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup-debian.sh" test
@@ -9,6 +11,7 @@ build="$root/build-test"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DMARLO_TESTS=ON -DMARLO_SANITIZE=ON -DMARLO_BENCH=ON >/dev/null
 cmake --build "$build"
+[ "${1:-}" = build ] && exit 0
 ctest --test-dir "$build" --output-on-failure --parallel 2
 
 if ! command -v clang++ >/dev/null; then

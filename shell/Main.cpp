@@ -83,7 +83,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     createMenus();
     createToolBar();
     createStatusBar();
-    createFileDialogs();
 
     connect(QAbstractEventDispatcher::instance(thread()), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
         ActUndoUpdate();

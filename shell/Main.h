@@ -87,6 +87,7 @@ public:
 
     QToolBar* ToolBar2 = nullptr;
     QMenu* FMenuWindow = nullptr;
+    // Made on first use (openPicDlg, saveFileDlg), then kept for the whole run.
     QFileDialog* OpenPicDlg = nullptr;
     QFileDialog* FSaveFileDlg = nullptr;
 
@@ -105,7 +106,8 @@ private:
     void createMenus();
     void createToolBar();
     void createStatusBar();
-    void createFileDialogs();
+    QFileDialog* openPicDlg();
+    QFileDialog* saveFileDlg();
     QAction* makeAction(const QString& Category, const QString& Caption, const QString& Hint,
                         const QList<QKeySequence>& Shortcuts, int Group, void (TMainForm::*Execute)());
     // Runs a command's behaviour; an error escaping it ends the command with the error box.

@@ -136,9 +136,20 @@ bool acceptFileDrop(QDropEvent* event)
 
 } // namespace
 
-void TMainForm::createFileDialogs()
+// The file dialogs are made when first asked for, not at start: Qt's file dialog looks up its
+// icons and the folder's contents as it is made, a good part of the time a start would take.
+// Once made, each lives for the whole run and so proposes the name last chosen in it.
+QFileDialog* TMainForm::openPicDlg()
 {
-    OpenPicDlg = makeOpenPictureDialog(this);
+    if (!OpenPicDlg)
+        OpenPicDlg = makeOpenPictureDialog(this);
+    return OpenPicDlg;
+}
+
+QFileDialog* TMainForm::saveFileDlg()
+{
+    if (FSaveFileDlg)
+        return FSaveFileDlg;
     FSaveFileDlg = NewFileDialog(this, QStringLiteral("名前を付けて保存"));
     FSaveFileDlg->setAcceptMode(QFileDialog::AcceptSave);
     FSaveFileDlg->setFileMode(QFileDialog::AnyFile);
@@ -148,6 +159,7 @@ void TMainForm::createFileDialogs()
     connect(FSaveFileDlg, &QFileDialog::filterSelected, FSaveFileDlg, [dialog = FSaveFileDlg](const QString& filter) {
         dialog->setDefaultSuffix(filter == kPngFilter ? QStringLiteral("png") : QStringLiteral("bmp"));
     });
+    return FSaveFileDlg;
 }
 
 void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool Blank)
@@ -212,13 +224,14 @@ void TMainForm::ActFileNewExecute()
 
 void TMainForm::ActFileOpenExecute()
 {
-    OpenPicDlg->setNameFilters({kBitmapFilter, kPngFilter, kPictureFilter});
+    QFileDialog* dialog = openPicDlg();
+    dialog->setNameFilters({kBitmapFilter, kPngFilter, kPictureFilter});
     if (!FLastOpened.isEmpty())
-        OpenPicDlg->selectFile(FLastOpened);
-    if (!execFileDialog(OpenPicDlg))
+        dialog->selectFile(FLastOpened);
+    if (!execFileDialog(dialog))
         return;
     // The caption and every message show the path as the system writes it.
-    FLastOpened = QDir::toNativeSeparators(OpenPicDlg->selectedFiles().first());
+    FLastOpened = QDir::toNativeSeparators(dialog->selectedFiles().first());
     CreateChip(FLastOpened, kMaxChipSide, kMaxChipSide, false);
 }
 
@@ -233,15 +246,16 @@ void TMainForm::ActFileSaveAsExecute()
     TMDIChild* chip = ActiveChip();
     if (!chip)
         return;
-    FSaveFileDlg->setNameFilters({kBitmapFilter, kPngFilter});
-    FSaveFileDlg->setDefaultSuffix(QStringLiteral("bmp"));
+    QFileDialog* dialog = saveFileDlg();
+    dialog->setNameFilters({kBitmapFilter, kPngFilter});
+    dialog->setDefaultSuffix(QStringLiteral("bmp"));
     if (!FLastSaved.isEmpty())
-        FSaveFileDlg->selectFile(FLastSaved);
+        dialog->selectFile(FLastSaved);
     // The window may go while the dialog is open; the command then acts on nothing.
     QPointer<TMDIChild> target = chip;
-    if (!execFileDialog(FSaveFileDlg))
+    if (!execFileDialog(dialog))
         return;
-    FLastSaved = QDir::toNativeSeparators(FSaveFileDlg->selectedFiles().first());
+    FLastSaved = QDir::toNativeSeparators(dialog->selectedFiles().first());
     if (target)
         target->SaveToFile(FLastSaved);
 }

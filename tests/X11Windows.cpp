@@ -72,6 +72,31 @@ QString findWindow(const Connection& x, qint64 pid, const QString& title)
     return QString();
 }
 
+// Whether a viewable window of the process titled title lies among the root's children or theirs
+// (a window manager puts each client in a frame of its own).
+bool mappedInTree(const Connection& x, qint64 pid, const QString& title)
+{
+    const xcb_atom_t wmPid = x.atom("_NET_WM_PID"), wmName = x.atom("_NET_WM_NAME"), utf8 = x.atom("UTF8_STRING");
+    const auto children = [&x](xcb_window_t w) {
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> reply(xcb_query_tree_reply(x.c, xcb_query_tree(x.c, w), nullptr), free);
+        QVector<xcb_window_t> out;
+        if (reply)
+            out = QVector<xcb_window_t>(xcb_query_tree_children(reply.get()),
+                                        xcb_query_tree_children(reply.get()) + xcb_query_tree_children_length(reply.get()));
+        return out;
+    };
+    for (const xcb_window_t top : children(x.root)) {
+        const QVector<xcb_window_t> windows = children(top) << top;
+        for (const xcb_window_t w : windows) {
+            const QVector<uint32_t> owner = valuesOf<uint32_t>(x.property(w, wmPid, XCB_ATOM_CARDINAL));
+            if (!owner.isEmpty() && owner.first() == pid && QString::fromUtf8(x.property(w, wmName, utf8)) == title &&
+                x.viewable(w))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs, const QString& display)
@@ -107,4 +132,10 @@ bool WaitForInputFocus(qint64 pid, const QString& title, const QString& display,
                    QString::fromUtf8(x.property(reply->focus, wmName, utf8)) == title;
         },
         timeoutMs);
+}
+
+bool WaitForWindowGone(qint64 pid, const QString& title, const QString& display, int timeoutMs)
+{
+    const Connection x(display);
+    return x.ok() && QTest::qWaitFor([&] { return !mappedInTree(x, pid, title); }, timeoutMs);
 }

@@ -16,3 +16,6 @@ QString WaitForProcessWindow(qint64 pid, const QString& title, int timeoutMs = k
 // the process pid titled title. Unlike WaitForProcessWindow it needs no _NET_CLIENT_LIST, which
 // not every window manager keeps (weston's for Xwayland does not).
 bool WaitForInputFocus(qint64 pid, const QString& title, const QString& display, int timeoutMs = kWindowEventTimeout);
+// Whether, within timeoutMs, no window of the process pid titled title is mapped any more on the
+// X server of display: a dialog has gone. Looks through the window tree, not _NET_CLIENT_LIST.
+bool WaitForWindowGone(qint64 pid, const QString& title, const QString& display, int timeoutMs = kWindowEventTimeout);
