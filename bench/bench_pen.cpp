@@ -47,14 +47,22 @@ void BM_RenderView(benchmark::State& state)
 }
 
 // Motions that go back and forth inside one chip pixel (segments of one pixel) or between two
-// pixels `state.range(0)` apart, at the given opacity, with the button held.
+// pixels `state.range(0)` apart, at the given opacity, with the button held. With erase, the
+// transparent pen over a chip of translucent pixels, which the view lays over its checkerboard.
 void BM_PenMotion(benchmark::State& state)
 {
     const int span = int(state.range(0));
     ToolData->FAlpha = uint8_t(state.range(1));
     ToolData->FLoop = false;
+    const bool erase = state.range(2) != 0;
     ShownChip chip(16);
     TMDIChild& c = chip.child;
+    if (erase) {
+        ToolData->setColor(ClrTransparent);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x)
+                c.FChipBmp.setArgb(x, y, qRgba(x, y, 7, (x + y) % 256));
+    }
     const int y = 100, x0 = 100;
     c.FFrontImgMouseDown(TMouseButton::mbLeft, ssLeft, x0, y);
     bool back = false;
@@ -64,7 +72,9 @@ void BM_PenMotion(benchmark::State& state)
     }
     c.FFrontImgMouseUp(TMouseButton::mbLeft, 0, x0, y);
     ToolData->FAlpha = 255;
-    state.SetLabel(span == 0 ? "one-pixel segment" : "segment of " + std::to_string(span + 1) + " pixels");
+    ToolData->setColor(ClrBlack);
+    state.SetLabel((span == 0 ? "one-pixel segment" : "segment of " + std::to_string(span + 1) + " pixels") +
+                   (erase ? ", erasing over translucent pixels" : ""));
 }
 
 } // namespace
@@ -72,9 +82,10 @@ void BM_PenMotion(benchmark::State& state)
 BENCHMARK(BM_FormerFullRedraw)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RenderView)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PenMotion)
-    ->ArgNames({"span", "alpha"})
-    ->Args({0, 255})
-    ->Args({0, 128})
-    ->Args({15, 255})
-    ->Args({249, 128})
+    ->ArgNames({"span", "alpha", "erase"})
+    ->Args({0, 255, 0})
+    ->Args({0, 128, 0})
+    ->Args({15, 255, 0})
+    ->Args({249, 128, 0})
+    ->Args({15, 128, 1})
     ->Unit(benchmark::kMicrosecond);

@@ -133,6 +133,33 @@ int blendChannel(int base, int pen, int alpha)
     return ((255 - alpha) * base + alpha * pen) >> 8; // divides by 256, not 255: 255 is never reached
 }
 
+// The pen over one pixel of the stroke base at an opacity: non-premultiplied source-over. Over an
+// opaque pixel it is the blend users of the program have always had, which divides by 256; over a
+// transparent one the pen colour at the opacity; over a translucent one the usual formula, each
+// result rounded to the nearest. The transparent pen takes alpha away in proportion and leaves the
+// colour under it as it was.
+QRgb penOver(QRgb base, TColor pen, int opacity)
+{
+    const int baseAlpha = qAlpha(base);
+    if (pen == ClrTransparent) {
+        const int kept = opacity == 255 ? 0 : (baseAlpha * (255 - opacity) + 127) / 255;
+        return (base & 0x00FFFFFFu) | QRgb(kept) << 24;
+    }
+    const QRgb colour = ColorToQRgb(pen);
+    if (opacity == 255)
+        return colour;
+    if (baseAlpha == 255)
+        return qRgb(blendChannel(qRed(base), qRed(colour), opacity), blendChannel(qGreen(base), qGreen(colour), opacity),
+                    blendChannel(qBlue(base), qBlue(colour), opacity));
+    if (baseAlpha == 0)
+        return (colour & 0x00FFFFFFu) | QRgb(opacity) << 24;
+    const int penWeight = opacity * 255, baseWeight = baseAlpha * (255 - opacity);
+    const int total = penWeight + baseWeight;
+    const auto mix = [&](int b, int c) { return (c * penWeight + b * baseWeight + total / 2) / total; };
+    return qRgba(mix(qRed(base), qRed(colour)), mix(qGreen(base), qGreen(colour)), mix(qBlue(base), qBlue(colour)),
+                 (total + 127) / 255);
+}
+
 struct Segment {
     TPoint from;
     TPoint to;
@@ -250,8 +277,10 @@ void TMDIChild::DrawPenSegment(TPoint From, TPoint To)
     const uint8_t alpha = ToolData->FAlpha;
     BuildLinePts(x0, y0, x1, y1);
     for (const TPoint& P : FLinePts) {
-        if (alpha == 255)
+        if (alpha == 255 && C != ClrTransparent)
             FChipBmp.setPixel(P.X, P.Y, C);
+        else if (alpha == 255)
+            FChipBmp.setArgb(P.X, P.Y, penOver(FChipBmp.argb(P.X, P.Y), C, alpha));
         else
             BlendPixel(P.X, P.Y, alpha);
     }
@@ -302,19 +331,16 @@ void TMDIChild::BlendPixel(int X, int Y, uint8_t Alpha)
     // Blending over the stroke base, not the chip, makes a pixel that one stroke paints several
     // times end as if painted once. Outside the base B is the invalid colour, whose channels
     // count as 255; the write below then has no effect.
-    const TColor B = FBackBmp.pixel(X, Y);
-    const TColor C = ToolData->getColor();
-    FChipBmp.setPixel(X, Y,
-                      RGBColor(blendChannel(GetRValue(B), GetRValue(C), Alpha),
-                               blendChannel(GetGValue(B), GetGValue(C), Alpha),
-                               blendChannel(GetBValue(B), GetBValue(C), Alpha)));
+    const QRgb B = FBackBmp.contains(X, Y) ? FBackBmp.argb(X, Y) : 0xFFFFFFFFu;
+    FChipBmp.setArgb(X, Y, penOver(B, ToolData->getColor(), Alpha));
 }
 
 void TMDIChild::PickColor(int X, int Y)
 {
-    const TColor c = FChipBmp.pixel(DivTrunc(X, FZoom), DivTrunc(Y, FZoom));
-    if (c != CLR_INVALID)
-        ToolData->setColor(c);
+    // A pixel with any alpha gives its colour, opaque; only one of alpha 0 gives transparency.
+    const int x = DivTrunc(X, FZoom), y = DivTrunc(Y, FZoom);
+    if (FChipBmp.contains(x, y))
+        ToolData->setColor(qAlpha(FChipBmp.argb(x, y)) == 0 ? ClrTransparent : FChipBmp.pixel(x, y));
     if (TChipHost* host = ChipHost())
         host->UpdateFromToolData();
 }

@@ -172,14 +172,12 @@ void TMDIChild::LoadFromFile(const QString& FileName)
     // The reader keeps only the chip's part of a larger picture; running out of memory is one
     // more way for a file to be unreadable.
     Bitmap picture;
-    bool transparent = false;
     try {
-        if (!ReadPictureFile(FileName, picture, kMaxChipSide, kMaxChipSide, &transparent))
+        if (!ReadPictureFile(FileName, picture, kMaxChipSide, kMaxChipSide))
             return;
     } catch (const std::bad_alloc&) {
         return;
     }
-    FTransparencyDropped = transparent;
     FChipBmp = std::move(picture);
     setWindowTitle(FileName);
     FSelected = false;

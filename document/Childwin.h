@@ -35,9 +35,6 @@ public:
     void NewChip(const QString& Caption, int Width, int Height);
     void LoadFromFile(const QString& FileName);
     void SaveToFile(const QString& FileName);
-    // Whether the picture last loaded had see-through pixels, of which the chip took the colours
-    // alone: saving over the file would lose its transparency.
-    bool getTransparencyDropped() const { return FTransparencyDropped; }
     void ChangeTool(uint8_t Tool);
     void ConfirmTool();
     void FormDeactivate();
@@ -146,5 +143,4 @@ private:
     Bitmap FFloatBmp;
     int32_t FZoom = 0;
     std::vector<TPoint> FLinePts;
-    bool FTransparencyDropped = false;
 };

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The BMP reader, with the block sizes a chip asks for: any input is refused or decoded to a
-// picture no larger than asked, without a sanitizer report.
+// picture no larger than asked, without a sanitizer report. What is decoded, alpha included, is
+// written as a BMP again and must read back the same.
 #include "FuzzSupport.h"
 #include "platform/BmpReader.h"
+#include "platform/BmpWriter.h"
+#include "platform/PictureData.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -18,7 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Most inputs get a whole chip; some a small block, so the cut at the block's edges is fuzzed too.
     const int maxWidth = size % 3 == 0 ? 5 : 256, maxHeight = size % 5 == 0 ? 3 : 256;
     Bitmap out;
-    if (DecodeBmp(buffer, maxWidth, maxHeight, out))
-        Require(out.width() <= maxWidth && out.height() <= maxHeight);
+    if (!DecodeBmp(buffer, maxWidth, maxHeight, out))
+        return 0;
+    Require(out.width() <= maxWidth && out.height() <= maxHeight);
+    QByteArray written = BmpFileOfDib(DibOfBitmap(out));
+    QBuffer again(&written);
+    again.open(QIODevice::ReadOnly);
+    Bitmap back;
+    Require(DecodeBmp(again, maxWidth, maxHeight, back) && back == out);
     return 0;
 }

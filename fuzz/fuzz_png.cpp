@@ -30,11 +30,10 @@ void decode(QByteArray bytes, int maxWidth, int maxHeight)
     buffer.open(QIODevice::ReadOnly);
     const Bitmap before(3, 3);
     Bitmap out = before;
-    bool transparent = true;
-    if (DecodePng(buffer, maxWidth, maxHeight, out, &transparent))
+    if (DecodePng(buffer, maxWidth, maxHeight, out))
         Require(out.width() <= maxWidth && out.height() <= maxHeight);
     else
-        Require(out == before && transparent);
+        Require(out == before);
 }
 
 } // namespace

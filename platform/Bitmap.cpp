@@ -31,6 +31,11 @@ bool clipBlock(int64_t sx, int64_t sy, int64_t dx, int64_t dy, int64_t w, int64_
 
 } // namespace
 
+bool Bitmap::isOpaque() const
+{
+    return std::all_of(pixels_.begin(), pixels_.end(), [](QRgb p) { return qAlpha(p) == 255; });
+}
+
 void Bitmap::setSize(int width, int height)
 {
     width = std::max(width, 0);
@@ -166,7 +171,11 @@ QImage Bitmap::sharedImage() const
 
 QImage Bitmap::toImage() const
 {
-    return sharedImage().copy();
+    if (isOpaque())
+        return sharedImage().copy();
+    return QImage(reinterpret_cast<const uchar*>(pixels_.data()), width_, height_,
+                  qsizetype(width_) * qsizetype(sizeof(QRgb)), QImage::Format_ARGB32)
+        .copy();
 }
 
 Bitmap Bitmap::fromImage(const QImage& image)
@@ -175,16 +184,18 @@ Bitmap Bitmap::fromImage(const QImage& image)
     if (image.isNull())
         return out;
     // ARGB32 (not premultiplied) keeps the colour values of translucent pixels as they are.
-    const QImage src = image.hasAlphaChannel() ? image.convertToFormat(QImage::Format_ARGB32)
-                                               : image.convertToFormat(QImage::Format_RGB32);
+    const bool alpha = image.hasAlphaChannel();
+    const QImage src = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     out.width_ = src.width();
     out.height_ = src.height();
     out.pixels_.resize(size_t(out.width_) * size_t(out.height_));
     for (int y = 0; y < out.height_; ++y) {
         const QRgb* s = reinterpret_cast<const QRgb*>(src.constScanLine(y));
         QRgb* d = out.scanLine(y);
+        // RGB32 leaves the top byte undefined.
+        const QRgb opaque = alpha ? 0 : 0xFF000000u;
         for (int x = 0; x < out.width_; ++x)
-            d[x] = s[x] | 0xFF000000u;
+            d[x] = s[x] | opaque;
     }
     return out;
 }

@@ -9,6 +9,9 @@
 // Colours are 0x00BBGGRR everywhere in the program (red in the low byte).
 using TColor = uint32_t;
 constexpr TColor CLR_INVALID = 0xFFFFFFFFu;
+// The pen colour that erases: what it paints gets alpha 0. Not a colour of any pixel, nor
+// CLR_INVALID; an Alt+click on a pixel whose alpha is 0 picks it.
+constexpr TColor ClrTransparent = 0xFF000000u;
 constexpr TColor ClrWhite = 0x00FFFFFFu;
 constexpr TColor ClrBlack = 0x00000000u;
 
@@ -29,9 +32,11 @@ constexpr TColor QRgbToColor(QRgb q)
     return ((q >> 16) & 0xFFu) | (q & 0xFF00u) | ((q & 0xFFu) << 16);
 }
 
-// A raster of 24-bit colours. Pixels are kept in Qt's RGB32 layout so that the view,
-// the clipboard and the file code can hand rows to Qt without converting them.
-// Every accessor is clipped: reads outside give CLR_INVALID, writes outside do nothing.
+// A raster of 24-bit colours, each with an alpha from 0 (transparent) to 255 (opaque). Pixels are
+// kept in Qt's ARGB32 layout, not premultiplied, so that the colour under a transparent pixel is
+// kept as it came, and so that the view, the clipboard and the file code can hand rows to Qt
+// without converting them. Every accessor is clipped: reads outside give CLR_INVALID (argb: 0),
+// writes outside do nothing.
 class Bitmap {
 public:
     Bitmap() = default;
@@ -41,22 +46,31 @@ public:
     int height() const { return height_; }
     bool isEmpty() const { return width_ <= 0 || height_ <= 0; }
 
-    // Keeps the shared top-left area; newly exposed pixels are white.
+    bool contains(int x, int y) const { return unsigned(x) < unsigned(width_) && unsigned(y) < unsigned(height_); }
+    // Whether every pixel has alpha 255: such a bitmap is written, copied and shown exactly as
+    // one without alpha would be.
+    bool isOpaque() const;
+
+    // Keeps the shared top-left area; newly exposed pixels are opaque white.
     void setSize(int width, int height);
     void fill(TColor c);
     void fillRect(const TRect& r, TColor c);
 
+    // The colour alone, whatever the pixel's alpha.
     TColor pixel(int x, int y) const
     {
-        if (unsigned(x) >= unsigned(width_) || unsigned(y) >= unsigned(height_))
+        if (!contains(x, y))
             return CLR_INVALID;
         return QRgbToColor(pixels_[size_t(y) * size_t(width_) + size_t(x)]);
     }
-    void setPixel(int x, int y, TColor c)
+    // Writes the colour, opaque.
+    void setPixel(int x, int y, TColor c) { setArgb(x, y, ColorToQRgb(c)); }
+    // The whole pixel, alpha included (0 outside).
+    QRgb argb(int x, int y) const { return contains(x, y) ? pixels_[size_t(y) * size_t(width_) + size_t(x)] : 0; }
+    void setArgb(int x, int y, QRgb v)
     {
-        if (unsigned(x) >= unsigned(width_) || unsigned(y) >= unsigned(height_))
-            return;
-        pixels_[size_t(y) * size_t(width_) + size_t(x)] = ColorToQRgb(c);
+        if (contains(x, y))
+            pixels_[size_t(y) * size_t(width_) + size_t(x)] = v;
     }
 
     // Same size and pixels as src; reuses the storage when it is large enough.
@@ -78,11 +92,12 @@ public:
     QRgb* scanLine(int y) { return pixels_.data() + size_t(y) * size_t(width_); }
     const QRgb* scanLine(int y) const { return pixels_.data() + size_t(y) * size_t(width_); }
 
-    // A QImage that shares this bitmap's pixels; valid until the bitmap is resized or destroyed.
+    // A QImage of the colours alone (RGB32) that shares this bitmap's pixels; valid until the
+    // bitmap is resized or destroyed. For pictures that are opaque by making.
     QImage sharedImage() const;
-    // A deep copy as an RGB32 image.
+    // A deep copy: RGB32 when the bitmap is opaque, ARGB32 (not premultiplied) otherwise.
     QImage toImage() const;
-    // Colour values of any image; an alpha channel is dropped without blending.
+    // Colours and alpha of any image, not premultiplied; an image without alpha is opaque.
     static Bitmap fromImage(const QImage& image);
 
     friend bool operator==(const Bitmap& a, const Bitmap& b)

@@ -10,7 +10,8 @@
 // anything that is not a BMP whatever its name, and damaged data.
 bool ReadBmpFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight);
 
-// Writes a 24-bit BMP. An existing file is replaced only once the new one is wholly written: a
+// Writes the bitmap as a BMP file of its DibOfBitmap: 24 bits when it is opaque, 32 with alpha
+// otherwise. An existing file is replaced only once the new one is wholly written: a
 // write that fails leaves it as it was. Throws EMarloError("ファイル <path> を作成できません") when the
 // file cannot be written.
 void WriteBmpFile(const QString& path, const Bitmap& bitmap);

@@ -76,8 +76,8 @@ bool readMasks(QIODevice& device, Layout& l, const uchar* header, uint32_t heade
     for (int k = 0; k < 3; ++k)
         if (!makeChannel(masks[k], l.bits, l.rgb[k]))
             return false;
-    // Alpha only tells whether transparency is lost; a mask that cannot be read is taken for none
-    // rather than refusing colours that read well.
+    // A mask of alpha that cannot be read is taken for none, rather than refusing colours that read
+    // well: the pixels are opaque.
     if (!makeChannel(alphaMask, l.bits, l.alpha))
         l.alpha = Channel{};
     return true;

@@ -4,6 +4,7 @@
 
 #include <QtEndian>
 #include <algorithm>
+#include <span>
 #include <vector>
 
 #include "platform/BmpLayout.h"
@@ -20,9 +21,8 @@ uint32_t pixelValue(const uchar* p, int bytes)
     }
 }
 
-// What the alpha of the pixels decoded so far says.
+// Whether any pixel decoded so far has an alpha above 0.
 struct AlphaSeen {
-    bool belowOpaque = false;
     bool nonZero = false;
 };
 
@@ -40,11 +40,9 @@ void decodeRow(const Layout& l, const uchar* row, QRgb* to, int width, AlphaSeen
     const int bytes = l.bits / 8;
     for (int x = 0; x < width; ++x) {
         const uint32_t v = pixelValue(row + x * bytes, bytes);
-        to[x] = qRgb(l.rgb[0].value(v), l.rgb[1].value(v), l.rgb[2].value(v));
-        if (l.alpha.max != 0) {
-            alpha.belowOpaque |= l.alpha.raw(v) != l.alpha.max;
-            alpha.nonZero |= l.alpha.raw(v) != 0;
-        }
+        const int a = l.alpha.max != 0 ? l.alpha.value(v) : 255;
+        to[x] = qRgba(l.rgb[0].value(v), l.rgb[1].value(v), l.rgb[2].value(v), a);
+        alpha.nonZero |= a != 0;
     }
 }
 
@@ -188,7 +186,7 @@ bool decodeRle(QIODevice& device, const Layout& l, Bitmap& px)
 } // namespace
 } // namespace bmp
 
-bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool* transparent)
+bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out)
 {
     bmp::Layout layout;
     if (!bmp::readLayout(device, layout))
@@ -202,10 +200,12 @@ bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool
         if (!ok)
             return false;
     }
-    out = std::move(picture);
     // An alpha channel that is 0 in every pixel is one its writer left unfilled, which browsers
     // show opaque: only one that varies, or holds values between, makes pixels see-through.
-    if (transparent)
-        *transparent = alpha.belowOpaque && alpha.nonZero;
+    if (layout.alpha.max != 0 && !alpha.nonZero)
+        for (int y = 0; y < picture.height(); ++y)
+            for (QRgb& p : std::span(picture.scanLine(y), size_t(picture.width())))
+                p |= 0xFF000000u;
+    out = std::move(picture);
     return true;
 }

@@ -18,8 +18,7 @@
 // width; top-down and bottom-up rows; palettes shorter than the depth allows. A picture with no
 // pixels (width or height 0) is read as such.
 //
-// Alpha is dropped. Where the headers give alpha's mask (bit fields of 16 or 32 bits with a
-// header of 56 bytes or more, or with four masks), transparent, when given, is set to whether the
-// block has see-through pixels: an alpha below the full value in some pixel, unless it is 0 in
-// every pixel of the block. Elsewhere it is set to false.
-bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool* transparent = nullptr);
+// Alpha is read where the headers give its mask (bit fields of 16 or 32 bits with a header of 56
+// bytes or more, or with four masks), scaled to 0..255, unless it is 0 in every pixel of the
+// block: such a channel was left unfilled, and the block is opaque. Every other pixel is opaque.
+bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out);

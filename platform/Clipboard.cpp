@@ -25,9 +25,9 @@ QClipboard* clipboard()
 }
 
 #ifdef Q_OS_WIN
-// The bytes of the clipboard's device-independent bitmap, empty when it has none or they cannot
-// be had. Another program may hold the clipboard open for a moment.
-QByteArray clipboardDib()
+// The bytes of the clipboard's device-independent bitmap in a format (CF_DIB, CF_DIBV5), empty
+// when it has none or they cannot be had. Another program may hold the clipboard open for a moment.
+QByteArray clipboardDib(UINT format)
 {
     bool open = false;
     for (int attempt = 0; attempt < 10 && !(open = ::OpenClipboard(nullptr)); ++attempt)
@@ -35,7 +35,7 @@ QByteArray clipboardDib()
     if (!open)
         return QByteArray();
     QByteArray bytes;
-    if (HANDLE data = ::GetClipboardData(CF_DIB)) {
+    if (HANDLE data = ::GetClipboardData(format)) {
         if (const void* p = ::GlobalLock(data)) {
             bytes = QByteArray(static_cast<const char*>(p), qsizetype(::GlobalSize(data)));
             ::GlobalUnlock(data);
@@ -55,8 +55,14 @@ std::unique_ptr<QMimeData> offeredData(const QMimeData& qt)
     if (QGuiApplication::platformName() != QLatin1String("windows"))
         return nullptr;
     auto offer = std::make_unique<QMimeData>();
-    if (::IsClipboardFormatAvailable(CF_DIB))
-        offer->setData(QStringLiteral("image/bmp"), BmpFileOfDib(clipboardDib()));
+    // The V5 bitmap holds alpha where the program that copied gave it; Windows makes either from
+    // the other.
+    for (const UINT format : {UINT(CF_DIBV5), UINT(CF_DIB)}) {
+        if (!::IsClipboardFormatAvailable(format))
+            continue;
+        offer->setData(QStringLiteral("image/bmp"), BmpFileOfDib(clipboardDib(format)));
+        break;
+    }
     for (const QString& format : qt.formats()) {
         if (format == QLatin1String("application/x-qt-windows-mime;value=\"PNG\""))
             offer->setData(QStringLiteral("image/png"), qt.data(format));

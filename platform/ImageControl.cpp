@@ -12,6 +12,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "platform/Checkerboard.h"
+
 namespace {
 
 TMouseButton buttonOf(Qt::MouseButton b)
@@ -91,19 +93,51 @@ void enlargeRow(QRgb* d, const QRgb* s, int zoom, int firstRun, int width)
         std::fill_n(d + done, width - done, s[whole]);
 }
 
+bool opaqueRun(const QRgb* s, int count)
+{
+    return std::all_of(s, s + count, [](QRgb p) { return qAlpha(p) == 255; });
+}
+
+// One row of the view at view row y, from view column left on, for a source row with see-through
+// pixels: each pixel over the checkerboard, which changes every kCheckerSquare view pixels. Each
+// source pixel is laid over both greys once, then its run is filled square by square.
+void enlargeRowOverChecker(QRgb* d, const QRgb* s, int zoom, int left, int width, int y)
+{
+    const int end = left + width;
+    for (int x = left; x < end; ++s) {
+        const int runEnd = std::min((x / zoom + 1) * zoom, end);
+        const QRgb overLight = OverGrey(*s, kCheckerLight), overDark = OverGrey(*s, kCheckerDark);
+        while (x < runEnd) {
+            const int squareEnd = std::min((x / kCheckerSquare + 1) * kCheckerSquare, runEnd);
+            const QRgb v = CheckerAt(x, y) == kCheckerLight ? overLight : overDark;
+            d = std::fill_n(d, squareEnd - x, v);
+            x = squareEnd;
+        }
+    }
+}
+
 // Writes the block area of source enlarged by zoom to rows of stride pixels from dst: each source
-// row is enlarged once, then copied down at memcpy speed.
+// row is enlarged once, then copied down at memcpy speed. A row with see-through pixels is laid
+// over the checkerboard, whose squares a copy down may not cross.
 void enlargeBlock(const Bitmap& source, int zoom, const QRect& area, QRgb* dst, qsizetype stride)
 {
     const int width = area.width();
     const int firstRun = std::min(zoom - area.left() % zoom, width);
+    const int sourceCount = area.right() / zoom - area.left() / zoom + 1;
     for (int y = area.top(); y <= area.bottom();) {
         const QRgb* src = source.scanLine(y / zoom) + area.left() / zoom;
         const int rows = std::min((y / zoom + 1) * zoom, area.bottom() + 1) - y;
         QRgb* first = dst + (y - area.top()) * stride;
-        enlargeRow(first, src, zoom, firstRun, width);
-        for (int r = 1; r < rows; ++r)
-            std::memcpy(first + r * stride, first, size_t(width) * sizeof(QRgb));
+        const bool opaque = opaqueRun(src, sourceCount);
+        for (int r = 0; r < rows; ++r) {
+            QRgb* row = first + r * stride;
+            if (r > 0 && (opaque || (y + r) % kCheckerSquare != 0))
+                std::memcpy(row, row - stride, size_t(width) * sizeof(QRgb));
+            else if (opaque)
+                enlargeRow(row, src, zoom, firstRun, width);
+            else
+                enlargeRowOverChecker(row, src, zoom, area.left(), width, y + r);
+        }
         y += rows;
     }
 }

@@ -13,13 +13,13 @@
 
 namespace {
 
-// Qt writes an RGB32 picture as 8-bit RGB colour without alpha (colour type 2). Empty when the
-// bitmap cannot be written.
+// Qt writes an opaque bitmap's RGB32 picture as 8-bit RGB colour (colour type 2), and the ARGB32
+// picture of one with alpha as 8-bit RGBA (colour type 6). Empty when the bitmap cannot be written.
 QByteArray encodePng(const Bitmap& bitmap)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    if (bitmap.isEmpty() || !buffer.open(QIODevice::WriteOnly) || !bitmap.sharedImage().save(&buffer, "PNG"))
+    if (bitmap.isEmpty() || !buffer.open(QIODevice::WriteOnly) || !bitmap.toImage().save(&buffer, "PNG"))
         return QByteArray();
     return bytes;
 }
@@ -31,13 +31,12 @@ bool IsPngFileName(const QString& path)
     return path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive);
 }
 
-bool ReadPictureFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight, bool* transparent)
+bool ReadPictureFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight)
 {
     QFile file;
     if (!OpenRegularFile(path, file))
         return false;
-    return IsPngFileName(path) ? DecodePng(file, maxWidth, maxHeight, out, transparent)
-                               : DecodeBmp(file, maxWidth, maxHeight, out, transparent);
+    return IsPngFileName(path) ? DecodePng(file, maxWidth, maxHeight, out) : DecodeBmp(file, maxWidth, maxHeight, out);
 }
 
 void WritePictureFile(const QString& path, const Bitmap& bitmap)

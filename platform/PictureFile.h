@@ -9,15 +9,14 @@
 // .bmp is a BMP that cannot be read).
 bool IsPngFileName(const QString& path);
 
-// Reads the top-left block of at most maxWidth by maxHeight pixels of the file (DecodePng,
-// DecodeBmp). Returns false, leaving out untouched, for a missing or unreadable file, a path that
-// is not a regular file (never opened, so never waited on) and anything its reader refuses.
-// transparent, when given, is set to whether the block had see-through pixels, of which out holds
-// the colours alone.
-bool ReadPictureFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight, bool* transparent = nullptr);
+// Reads the top-left block of at most maxWidth by maxHeight pixels of the file, with its alpha
+// (DecodePng, DecodeBmp). Returns false, leaving out untouched, for a missing or unreadable file, a
+// path that is not a regular file (never opened, so never waited on) and anything its reader refuses.
+bool ReadPictureFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight);
 
-// Writes a PNG of 8-bit RGB colour or a 24-bit BMP, by the name, through ReplaceFileContents: an
-// existing file is replaced only once the new one is wholly written. Throws
+// Writes a PNG or a BMP, by the name, through ReplaceFileContents: an existing file is replaced
+// only once the new one is wholly written. An opaque bitmap is written as 8-bit RGB PNG or 24-bit
+// BMP, one with alpha as 8-bit RGBA PNG or 32-bit BMP with alpha (WriteBmpFile). Throws
 // EMarloError("ファイル <path> を作成できません") when the file cannot be written, which for a PNG
 // includes a bitmap without pixels: the format has no picture of width or height 0.
 void WritePictureFile(const QString& path, const Bitmap& bitmap);

@@ -368,16 +368,16 @@ int eightBit(uint32_t v, int depth)
     return depth == 16 ? int((v * 255 + 32767) / 65535) : int(v * 255 / ((1u << depth) - 1));
 }
 
-// Turns the kept part of unfiltered rows into colours.
+// Turns the kept part of unfiltered rows into pixels, with the alpha the file gives them.
 struct Pixels {
     const Header& h;
     const Colours& c;
-    bool translucent = false;
 
-    bool store(const uchar* row, const Pass& p, qint64 columns, QRgb* line)
+    bool store(const uchar* row, const Pass& p, qint64 columns, QRgb* line) const
     {
         const int n = h.channels(), d = h.depth;
-        const uint32_t opaque = (1u << d) - 1;
+        const bool colour = h.colourType == Rgb || h.colourType == RgbAlpha;
+        const bool alpha = h.colourType == GreyAlpha || h.colourType == RgbAlpha;
         for (qint64 i = 0; i < columns; ++i) {
             QRgb& to = line[p.x0 + i * p.dx];
             const qint64 s = i * n;
@@ -385,25 +385,24 @@ struct Pixels {
                 const uint32_t index = sample(row, i, d);
                 if (index >= uint32_t(c.paletteSize))
                     return false;
-                to = c.palette[index];
-                translucent |= c.paletteAlpha[index] != 255;
+                to = (c.palette[index] & 0x00FFFFFFu) | QRgb(c.paletteAlpha[index]) << 24;
                 continue;
             }
             const uint32_t first = sample(row, s, d);
-            const bool colour = h.colourType == Rgb || h.colourType == RgbAlpha;
             const uint32_t green = colour ? sample(row, s + 1, d) : first;
             const uint32_t blue = colour ? sample(row, s + 2, d) : first;
-            to = qRgb(eightBit(first, d), eightBit(green, d), eightBit(blue, d));
-            if (h.colourType == GreyAlpha || h.colourType == RgbAlpha)
-                translucent |= sample(row, s + n - 1, d) != opaque;
-            else if (c.hasKey)
-                translucent |= first == c.key[0] && (!colour || (green == c.key[1] && blue == c.key[2]));
+            int a = 255;
+            if (alpha)
+                a = eightBit(sample(row, s + n - 1, d), d);
+            else if (c.hasKey && first == c.key[0] && (!colour || (green == c.key[1] && blue == c.key[2])))
+                a = 0;
+            to = qRgba(eightBit(first, d), eightBit(green, d), eightBit(blue, d), a);
         }
         return true;
     }
 };
 
-bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, Bitmap& block, bool& translucent)
+bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, Bitmap& block)
 {
     std::vector<PassRows> passes;
     if (h.interlaced) {
@@ -422,7 +421,7 @@ bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, Bitmap& block
     const bool toTheEnd = passes.size() == withData && passes.back().keptRows == passes.back().rows;
 
     ImageData data(chunks);
-    Pixels pixels{h, c};
+    const Pixels pixels{h, c};
     const int bpp = std::max(1, h.bitsPerPixel() / 8);
     const auto widest = size_t(std::max_element(passes.begin(), passes.end(), [](const PassRows& a, const PassRows& b) {
                                    return a.keptBytes < b.keptBytes;
@@ -443,7 +442,6 @@ bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, Bitmap& block
     }
     if (toTheEnd && !data.ends())
         return false;
-    translucent = pixels.translucent;
     // The chunk that held the last row kept is read to its end, so its CRC is checked too.
     return chunks.finish();
 }
@@ -451,7 +449,7 @@ bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, Bitmap& block
 } // namespace
 } // namespace png
 
-bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool* transparent)
+bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out)
 {
     png::Chunks chunks(device);
     png::Header header;
@@ -460,11 +458,8 @@ bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool
         return false;
     Bitmap block(int(std::min<qint64>(header.width, std::max(maxWidth, 0))),
                  int(std::min<qint64>(header.height, std::max(maxHeight, 0))));
-    bool translucent = false;
-    if (!png::decodeRows(chunks, header, colours, block, translucent))
+    if (!png::decodeRows(chunks, header, colours, block))
         return false;
     out = std::move(block);
-    if (transparent)
-        *transparent = translucent;
     return true;
 }

@@ -14,11 +14,12 @@
 // to the block's last one, or, for an interlaced picture, every pass up to the last row of the
 // seventh that touches the block (practically the whole picture).
 //
-// Read: every colour type and bit depth, PLTE, tRNS and Adam7 interlacing. Samples of 16 bits
-// become 8 as round(v / 257), as Qt's reader gives them; greys of 1, 2 and 4 bits are scaled to the
-// full range. The colours of translucent pixels are kept as they are and their alpha is dropped;
-// transparent, when given, is set to whether any pixel of the block is less than opaque. Gamma,
-// colour profiles and every other ancillary chunk are ignored.
+// Read: every colour type and bit depth, PLTE, tRNS and Adam7 interlacing, with every kind of
+// alpha: an alpha channel, the palette's alphas of tRNS, and the grey or RGB colour that tRNS
+// makes transparent (alpha 0). Samples of 16 bits, alpha's too, become 8 as round(v / 257), as
+// Qt's reader gives them; greys of 1, 2 and 4 bits are scaled to the full range. The colours of
+// translucent and transparent pixels are kept as the file gives them. Gamma, colour profiles and
+// every other ancillary chunk are ignored.
 //
 // The chunks read (IHDR, PLTE, tRNS, IDAT) are checked whole, CRC included; other ancillary
 // chunks are skipped unread, and an unknown critical chunk refuses the file. Data is read only as
@@ -27,4 +28,4 @@
 // data must end there, its zlib checksum included. Anything else that is not sound (a header out
 // of the format's ranges, a palette index past the palette in the block, a bad filter byte, data
 // that ends early or inflates to more than the rows) returns false and leaves out untouched.
-bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, bool* transparent = nullptr);
+bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out);

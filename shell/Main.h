@@ -145,8 +145,6 @@ private:
     QList<QAction*> FWindowMenuFixed;
     QPointer<QMdiSubWindow> FCurrentChip;
     QString FLastOpened;
-    QStringList FFilesToOpen;
-    bool FOpeningFiles = false;
     QString FLastSaved;
 };
 

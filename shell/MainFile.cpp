@@ -13,13 +13,11 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
-#include <QScopeGuard>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "document/Childwin.h"
-#include "platform/MessageBoxes.h"
 #include "platform/PictureFile.h"
 #include "platform/RunSettings.h"
 #include "shell/Main.h"
@@ -173,24 +171,12 @@ void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool B
         child->LoadFromFile(Caption);
     window->show();
     FMdiArea->setActiveSubWindow(window);
-    // A chip holds colours only. The user hears of it with the picture on the screen and before
-    // anything can be saved over the file.
-    if (!Blank && child->getTransparencyDropped())
-        ShowWarningBox(this, QString::fromLatin1(ApplicationTitle),
-                       QStringLiteral("ファイル %1 の透明度は保持されません。保存すると透明な部分は不透明になります。").arg(Caption));
 }
 
 void TMainForm::OpenFiles(const QStringList& Paths)
 {
-    // A transparency notice runs an event loop of its own, in which a drop or another start may
-    // bring more files: they wait their turn behind the ones being opened.
-    FFilesToOpen += Paths;
-    if (FOpeningFiles)
-        return;
-    FOpeningFiles = true;
-    const auto done = qScopeGuard([this] { FOpeningFiles = false; });
-    while (!FFilesToOpen.isEmpty())
-        CreateChip(QDir::toNativeSeparators(FFilesToOpen.takeFirst()), kMaxChipSide, kMaxChipSide, false);
+    for (const QString& path : Paths)
+        CreateChip(QDir::toNativeSeparators(path), kMaxChipSide, kMaxChipSide, false);
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Checkerboard.h"
 #include "platform/ImageControl.h"
 #include "platform/ScreenPlacement.h"
 
@@ -44,6 +45,14 @@ void DrawTiles(Bitmap& view, const Bitmap& picture, int factor)
     // Every later row repeats a row of the first band, which stays in the cache for small tiles.
     for (int y = bandH; y < viewH; ++y)
         std::memcpy(view.scanLine(y), view.scanLine(y % bandH), size_t(viewW) * sizeof(QRgb));
+    // The checkerboard lies on the view, not on the tiles: see-through pixels are laid over it
+    // once the tiles are in place.
+    if (!picture.isOpaque())
+        for (int y = 0; y < viewH; ++y) {
+            QRgb* row = view.scanLine(y);
+            for (int x = 0; x < viewW; ++x)
+                row[x] = OverChecker(row[x], x, y);
+        }
 }
 
 TTailViewWin::TTailViewWin(QWidget* parent) : QWidget(parent)

@@ -34,7 +34,8 @@ private:
 };
 
 // Fills view with picture repeated from its top-left corner, each picture pixel enlarged to a
-// factor by factor block, tiles cut off at the right and bottom edges. Leaves view untouched
+// factor by factor block, tiles cut off at the right and bottom edges; see-through pixels over
+// the checkerboard. Leaves view untouched
 // when the picture or the factor gives empty tiles.
 void DrawTiles(Bitmap& view, const Bitmap& picture, int factor);
 

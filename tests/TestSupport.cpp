@@ -24,6 +24,7 @@
 #include <QWindow>
 
 #include "platform/BmpFile.h"
+#include "platform/Checkerboard.h"
 #include "tools/UEditerData.h"
 
 #ifdef Q_OS_WIN
@@ -150,7 +151,7 @@ Bitmap ReferenceView(const Bitmap& chip, int zoom, const std::optional<TRect>& s
     Bitmap view(chip.width() * zoom, chip.height() * zoom);
     for (int y = 0; y < view.height(); ++y)
         for (int x = 0; x < view.width(); ++x)
-            view.setPixel(x, y, chip.pixel(x / zoom, y / zoom));
+            view.setArgb(x, y, OverChecker(chip.argb(x / zoom, y / zoom), x, y));
     // Four lines that each stop short of their end draw nothing around an empty block.
     if (!selection || (selection->Left == selection->Right && selection->Top == selection->Bottom))
         return view;
@@ -179,12 +180,12 @@ QString FirstDifference(const Bitmap& actual, const Bitmap& expected, QPoint at)
             .arg(expected.height());
     for (int y = 0; y < actual.height(); ++y)
         for (int x = 0; x < actual.width(); ++x)
-            if (actual.pixel(x, y) != expected.pixel(at.x() + x, at.y() + y))
-                return QStringLiteral("view pixel (%1,%2) is %3, expected %4")
+            if (actual.argb(x, y) != expected.argb(at.x() + x, at.y() + y))
+                return QStringLiteral("pixel (%1,%2) is %3, expected %4 (AARRGGBB)")
                     .arg(at.x() + x)
                     .arg(at.y() + y)
-                    .arg(actual.pixel(x, y), 6, 16, QLatin1Char('0'))
-                    .arg(expected.pixel(at.x() + x, at.y() + y), 6, 16, QLatin1Char('0'));
+                    .arg(actual.argb(x, y), 8, 16, QLatin1Char('0'))
+                    .arg(expected.argb(at.x() + x, at.y() + y), 8, 16, QLatin1Char('0'));
     return QString();
 }
 
@@ -193,9 +194,9 @@ QString PasteMismatch(const Bitmap& chip, const QImage& source, const Bitmap& be
     const int w = std::min(source.width(), chip.width()), h = std::min(source.height(), chip.height());
     for (int y = 0; y < chip.height(); ++y)
         for (int x = 0; x < chip.width(); ++x) {
-            const TColor expected = (x < w && y < h) ? QRgbToColor(source.pixel(x, y)) : before.pixel(x, y);
-            if (chip.pixel(x, y) != expected)
-                return QStringLiteral("pixel (%1,%2) is %3, not %4").arg(x).arg(y).arg(chip.pixel(x, y), 6, 16).arg(expected, 6, 16);
+            const QRgb expected = (x < w && y < h) ? source.pixel(x, y) : before.argb(x, y);
+            if (chip.argb(x, y) != expected)
+                return QStringLiteral("pixel (%1,%2) is %3, not %4").arg(x).arg(y).arg(chip.argb(x, y), 8, 16).arg(expected, 8, 16);
         }
     return QString();
 }

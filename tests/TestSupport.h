@@ -90,13 +90,12 @@ void DragTo(TMDIChild& c, QPoint from, QPoint to, Qt::KeyboardModifiers mods = {
 // and bottom sides lie on the first view column and row after the block.
 Bitmap ReferenceView(const Bitmap& chip, int zoom, const std::optional<TRect>& selection);
 
-// Empty when actual equals the block of expected whose top-left corner is at; otherwise where
-// and how they first differ.
+// Empty when actual equals the block of expected whose top-left corner is at, alpha included;
+// otherwise where and how they first differ.
 QString FirstDifference(const Bitmap& actual, const Bitmap& expected, QPoint at = QPoint());
 
 // Empty when chip holds source's top-left corner, as far as it reaches into the chip, and the
-// pixels of before elsewhere: what a paste leaves. Otherwise where they first differ. Translucent
-// pixels count as their colour values, not blended over anything.
+// pixels of before elsewhere: what a paste leaves, alpha included. Otherwise where they first differ.
 QString PasteMismatch(const Bitmap& chip, const QImage& source, const Bitmap& before);
 
 // Empty when both what the control paints and what a shown window has on screen are the

@@ -320,22 +320,32 @@ void ChipDocumentTest::viewIsTheChipStretched_data()
     QTest::addColumn<TRect>("sel");
     QTest::addColumn<int>("pixelRatio");
     QTest::addColumn<bool>("dark"); // the interface in a dark colour scheme
+    QTest::addColumn<bool>("seeThrough"); // pixels of every alpha, over the checkerboard
     const QPoint far(INT_MAX, INT_MAX); // scrolled to the end
-    QTest::newRow("zoom 1") << 1 << QPoint() << false << TRect{} << 1 << false;
-    QTest::newRow("zoom 3, scrolled, inner block") << 3 << QPoint(17, 9) << true << TRect{1, 2, 4, 5} << 1 << false;
+    QTest::newRow("zoom 1") << 1 << QPoint() << false << TRect{} << 1 << false << false;
+    QTest::newRow("zoom 3, scrolled, inner block") << 3 << QPoint(17, 9) << true << TRect{1, 2, 4, 5} << 1 << false
+                                                   << false;
     QTest::newRow("zoom 7, block at the right and bottom edges") << 7 << far << true << TRect{20, 10, 40, 30} << 1
-                                                                 << false;
+                                                                 << false << false;
     QTest::newRow("zoom 16, whole chip, scrolled to the middle") << 16 << QPoint(301, 207) << true
-                                                                 << TRect{0, 0, 40, 30} << 1 << false;
-    QTest::newRow("zoom 5, one pixel selected") << 5 << QPoint(0, 33) << true << TRect{39, 0, 40, 1} << 1 << false;
-    QTest::newRow("zoom 1, device pixel ratio 2") << 1 << QPoint() << true << TRect{2, 3, 9, 8} << 2 << false;
-    QTest::newRow("zoom 4, device pixel ratio 2") << 4 << QPoint() << true << TRect{30, 20, 40, 30} << 2 << false;
-    QTest::newRow("zoom 6, dark scheme") << 6 << QPoint(9, 9) << true << TRect{3, 4, 12, 10} << 1 << true;
+                                                                 << TRect{0, 0, 40, 30} << 1 << false << false;
+    QTest::newRow("zoom 5, one pixel selected") << 5 << QPoint(0, 33) << true << TRect{39, 0, 40, 1} << 1 << false
+                                                << false;
+    QTest::newRow("zoom 1, device pixel ratio 2") << 1 << QPoint() << true << TRect{2, 3, 9, 8} << 2 << false << false;
+    QTest::newRow("zoom 4, device pixel ratio 2") << 4 << QPoint() << true << TRect{30, 20, 40, 30} << 2 << false
+                                                  << false;
+    QTest::newRow("zoom 6, dark scheme") << 6 << QPoint(9, 9) << true << TRect{3, 4, 12, 10} << 1 << true << false;
+    QTest::newRow("zoom 1, see-through") << 1 << QPoint() << false << TRect{} << 1 << false << true;
+    QTest::newRow("zoom 5, see-through, scrolled") << 5 << QPoint(13, 7) << true << TRect{1, 2, 9, 6} << 1 << false
+                                                   << true;
+    QTest::newRow("zoom 3, see-through, device pixel ratio 2") << 3 << QPoint() << false << TRect{} << 2 << false
+                                                               << true;
 }
 
 // What the control paints, and what a shown window has on screen after scrolling, is the chip
-// enlarged with the frame on top, pixel for pixel, whatever the colour scheme; at a device pixel
-// ratio of 2 every view pixel is a crisp 2 by 2 block.
+// enlarged with the frame on top, pixel for pixel, whatever the colour scheme, see-through pixels
+// over a checkerboard of light greys fixed to the view; at a device pixel ratio of 2 every view
+// pixel is a crisp 2 by 2 block.
 void ChipDocumentTest::viewIsTheChipStretched()
 {
     QFETCH(int, zoom);
@@ -344,12 +354,17 @@ void ChipDocumentTest::viewIsTheChipStretched()
     QFETCH(TRect, sel);
     QFETCH(int, pixelRatio);
     QFETCH(bool, dark);
+    QFETCH(bool, seeThrough);
     TMDIChild c;
     if (dark) // as Windows 11's dark scheme colours Qt's windows11 style
         c.setPalette(QPalette(QColor(0x2d, 0x2d, 0x2d), QColor(0x20, 0x20, 0x20)));
     c.NewChip("NONAME1", 40, 30);
     ChildwinProbe p(c);
     p.chip().assign(pattern(40, 30));
+    for (int i = 0; seeThrough && i < 40 * 30; ++i) {
+        const QRgb alpha = QRgb(i % 3 == 0 ? 0 : i * 7 % 256) << 24;
+        p.chip().setArgb(i % 40, i / 40, (p.chip().argb(i % 40, i / 40) & 0xFFFFFFu) | alpha);
+    }
     p.selected() = selected;
     p.selRect() = sel;
     c.setZoom(zoom);
@@ -366,6 +381,11 @@ void ChipDocumentTest::viewIsTheChipStretched()
     const QString paintedDifference = FirstDifference(painted, ReferenceView(expected, pixelRatio, std::nullopt));
     QVERIFY2(paintedDifference.isEmpty(), qPrintable(paintedDifference));
     QCOMPARE(painted.width(), 40 * zoom * pixelRatio);
+    if (seeThrough && zoom == 1 && pixelRatio == 1) {
+        // Chip pixel (0, 0) is transparent, (9, 0) too: the two greys, never the colour kept under them.
+        QCOMPARE(painted.argb(0, 0), 0xFFEEEEEEu);
+        QCOMPARE(painted.argb(9, 0), 0xFFCCCCCCu);
+    }
 
     // Then a small scroll, which moves what is on screen and paints only the strips it uncovers:
     // they start inside a view pixel.

@@ -10,7 +10,9 @@
 
 #include "TestSupport.h"
 #include "document/ChipHost.h"
+#include "platform/BmpWriter.h"
 #include "platform/Errors.h"
+#include "platform/PictureData.h"
 #include "tools/UEditerData.h"
 
 namespace {
@@ -153,7 +155,8 @@ private slots:
     void unreadablePicturesEndThePasteWithAnError_data();
     void unreadablePicturesEndThePasteWithAnError();
     void pasteRunsTheMainWindowsMoveCommand();
-    void translucentPicturesPasteAsTheirColourValues();
+    void picturesPasteWithTheirAlpha_data();
+    void picturesPasteWithTheirAlpha();
     void copyInOneChipPastesInAnother();
 };
 
@@ -162,12 +165,15 @@ void ClipboardTest::copyTakesTheSelectionOrTheWholeChip_data()
     QTest::addColumn<bool>("selected");
     QTest::addColumn<QRect>("selection"); // Left, Top, width, height
     QTest::addColumn<QRect>("expected");  // the chip block that must arrive on the clipboard
-    QTest::newRow("no selection") << false << QRect() << QRect(0, 0, 16, 12);
-    QTest::newRow("block 2,3 to 6,5") << true << QRect(2, 3, 4, 2) << QRect(2, 3, 4, 2);
-    QTest::newRow("one pixel") << true << QRect(15, 11, 1, 1) << QRect(15, 11, 1, 1);
+    QTest::addColumn<bool>("alpha");      // the chip has pixels of every alpha, which go out with it
+    QTest::newRow("no selection") << false << QRect() << QRect(0, 0, 16, 12) << false;
+    QTest::newRow("block 2,3 to 6,5") << true << QRect(2, 3, 4, 2) << QRect(2, 3, 4, 2) << false;
+    QTest::newRow("one pixel") << true << QRect(15, 11, 1, 1) << QRect(15, 11, 1, 1) << false;
     // Left over from a larger chip (an undo can change the chip's size): the selection's size,
     // white where the chip has no pixels.
-    QTest::newRow("reaching past the chip") << true << QRect(10, 8, 100, 100) << QRect(10, 8, 100, 100);
+    QTest::newRow("reaching past the chip") << true << QRect(10, 8, 100, 100) << QRect(10, 8, 100, 100) << false;
+    QTest::newRow("no selection, with alpha") << false << QRect() << QRect(0, 0, 16, 12) << true;
+    QTest::newRow("block with alpha") << true << QRect(2, 3, 4, 2) << QRect(2, 3, 4, 2) << true;
 }
 
 void ClipboardTest::copyTakesTheSelectionOrTheWholeChip()
@@ -175,19 +181,23 @@ void ClipboardTest::copyTakesTheSelectionOrTheWholeChip()
     QFETCH(bool, selected);
     QFETCH(QRect, selection);
     QFETCH(QRect, expected);
+    QFETCH(bool, alpha);
     auto c = MakeChip(16, 12, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
+    for (int i = 0; alpha && i < 16 * 12; ++i)
+        p.chip().setArgb(i % 16, i / 16, (p.chip().argb(i % 16, i / 16) & 0xFFFFFFu) | QRgb(i * 11 % 256) << 24);
     const Bitmap before = p.chip();
     p.selected() = selected;
     p.selRect() = TRect{selection.left(), selection.top(), selection.left() + selection.width(),
                         selection.top() + selection.height()};
     c->CopyToClipboard();
-    const QImage copied = QGuiApplication::clipboard()->image();
+    const QImage copied = QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(copied.size(), expected.size());
     for (int y = 0; y < copied.height(); ++y)
         for (int x = 0; x < copied.width(); ++x) {
-            const TColor chipPixel = p.chip().pixel(expected.left() + x, expected.top() + y);
-            QCOMPARE(QRgbToColor(copied.pixel(x, y)), chipPixel == CLR_INVALID ? ClrWhite : chipPixel);
+            const QPoint at = expected.topLeft() + QPoint(x, y);
+            const QRgb chipPixel = p.chip().contains(at.x(), at.y()) ? p.chip().argb(at.x(), at.y()) : ColorToQRgb(ClrWhite);
+            QCOMPARE(copied.pixel(x, y), chipPixel);
         }
     QCOMPARE(p.chip(), before); // cut runs the copy too; the chip stays as it is
 }
@@ -504,21 +514,47 @@ void ClipboardTest::pasteRunsTheMainWindowsMoveCommand()
 }
 
 // Alpha is dropped: what arrives is each pixel's colour values, not a blend over anything.
-void ClipboardTest::translucentPicturesPasteAsTheirColourValues()
+void ClipboardTest::picturesPasteWithTheirAlpha_data()
 {
+    QTest::addColumn<Offer>("offered");
+    QTest::addColumn<QList<QRgb>>("pasted");
+    QImage image(4, 1, QImage::Format_ARGB32);
+    const QList<QRgb> pixels{qRgba(200, 100, 50, 0), qRgba(10, 20, 30, 128), qRgba(255, 255, 255, 1), qRgba(0, 0, 0, 255)};
+    for (int x = 0; x < 4; ++x)
+        image.setPixel(x, 0, pixels[x]);
+    QList<QRgb> opaque;
+    for (const QRgb c : pixels)
+        opaque << (c | 0xFF000000u);
+    QTest::newRow("PNG with alpha") << Offer{{"image/png", EncodedPicture(image, "PNG")}} << pixels;
+    QTest::newRow("BMP with alpha's mask") << Offer{{"image/bmp", BmpFileOfDib(DibOfBitmap(Bitmap::fromImage(image)))}}
+                                           << pixels;
+    QTest::newRow("PNG without alpha") << Offer{{"image/png", EncodedPicture(image.convertToFormat(QImage::Format_RGB32), "PNG")}}
+                                       << opaque;
+    QTest::newRow("BMP without alpha") << Offer{{"image/bmp", EncodedPicture(image.convertToFormat(QImage::Format_RGB32), "BMP")}}
+                                       << opaque;
+    QTest::newRow("Qt's image, within the program") << Offer{} << pixels;
+}
+
+// A picture keeps the alpha it comes with, whatever its format; one without alpha is opaque.
+void ClipboardTest::picturesPasteWithTheirAlpha()
+{
+    QFETCH(Offer, offered);
+    QFETCH(QList<QRgb>, pasted);
     auto c = MakeChip(4, 1, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
-    QImage image(4, 1, QImage::Format_ARGB32);
-    image.setPixel(0, 0, qRgba(200, 100, 50, 0));
-    image.setPixel(1, 0, qRgba(10, 20, 30, 128));
-    image.setPixel(2, 0, qRgba(255, 255, 255, 1));
-    image.setPixel(3, 0, qRgba(0, 0, 0, 255));
-    QGuiApplication::clipboard()->setImage(image);
+    if (offered.isEmpty()) {
+        QImage image(4, 1, QImage::Format_ARGB32);
+        for (int x = 0; x < 4; ++x)
+            image.setPixel(x, 0, pasted[x]);
+        auto* data = new QMimeData;
+        data->setImageData(image);
+        QGuiApplication::clipboard()->setMimeData(data);
+    } else {
+        offer(offered);
+    }
     c->PasteFromClipboard();
-    QCOMPARE(p.chip().pixel(0, 0), RGBColor(200, 100, 50));
-    QCOMPARE(p.chip().pixel(1, 0), RGBColor(10, 20, 30));
-    QCOMPARE(p.chip().pixel(2, 0), RGBColor(255, 255, 255));
-    QCOMPARE(p.chip().pixel(3, 0), RGBColor(0, 0, 0));
+    for (int x = 0; x < 4; ++x)
+        QCOMPARE(p.chip().argb(x, 0), pasted[x]);
 }
 
 void ClipboardTest::copyInOneChipPastesInAnother()

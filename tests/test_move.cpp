@@ -26,7 +26,7 @@ Bitmap moved(const Bitmap& orig, const TRect& block, int dx, int dy, bool loop)
         for (int x = block.Left; x < block.Right; ++x) {
             const int tx = loop ? wrap(x + dx, orig.width()) : x + dx;
             const int ty = loop ? wrap(y + dy, orig.height()) : y + dy;
-            out.setPixel(tx, ty, orig.pixel(x, y));
+            out.setArgb(tx, ty, orig.argb(x, y));
         }
     return out;
 }
@@ -285,10 +285,12 @@ void MoveTest::selectedBlockIsCopiedAndStaysInPlace_data()
     QTest::addColumn<bool>("loop");
     QTest::addColumn<QPoint>("first");  // chip pixels
     QTest::addColumn<QPoint>("second"); // a later move of the same block, after a commit
-    QTest::newRow("no loop, down right") << false << QPoint(5, 4) << QPoint(-3, 0);
-    QTest::newRow("no loop, past the right edge") << false << QPoint(13, 0) << QPoint(0, 9);
-    QTest::newRow("loop, across the right edge") << true << QPoint(13, 0) << QPoint(0, 9);
-    QTest::newRow("loop, across the top-left corner") << true << QPoint(-4, -5) << QPoint(7, 7);
+    QTest::addColumn<bool>("alpha");    // see-through pixels replace what they land on
+    QTest::newRow("no loop, down right") << false << QPoint(5, 4) << QPoint(-3, 0) << false;
+    QTest::newRow("no loop, past the right edge") << false << QPoint(13, 0) << QPoint(0, 9) << false;
+    QTest::newRow("loop, across the right edge") << true << QPoint(13, 0) << QPoint(0, 9) << false;
+    QTest::newRow("loop, across the top-left corner") << true << QPoint(-4, -5) << QPoint(7, 7) << false;
+    QTest::newRow("see-through, loop, across the right edge") << true << QPoint(13, 0) << QPoint(0, 9) << true;
 }
 
 void MoveTest::selectedBlockIsCopiedAndStaysInPlace()
@@ -296,9 +298,12 @@ void MoveTest::selectedBlockIsCopiedAndStaysInPlace()
     QFETCH(bool, loop);
     QFETCH(QPoint, first);
     QFETCH(QPoint, second);
+    QFETCH(bool, alpha);
     const int z = 2;
     auto c = MakeChip(16, 16, z, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
+    for (int i = 0; alpha && i < 16 * 16; ++i)
+        p.chip().setArgb(i % 16, i / 16, (p.chip().argb(i % 16, i / 16) & 0xFFFFFFu) | QRgb(i * 29 % 256) << 24);
     const Bitmap before = p.chip();
     const TRect block{2, 3, 6, 5};
     ToolData->FLoop = loop;
@@ -309,7 +314,7 @@ void MoveTest::selectedBlockIsCopiedAndStaysInPlace()
     DragTo(*c, QPoint(8, 8), QPoint(8 + first.x() * z, 8 + first.y() * z));
     Bitmap expected = moved(before, block, first.x(), first.y(), loop);
     if (loop && first.x() == 13) // the block's right part shows at the left edge
-        QCOMPARE(p.chip().pixel(1, 3), before.pixel(4, 3));
+        QCOMPARE(p.chip().argb(1, 3), before.argb(4, 3));
     QCOMPARE(p.chip(), expected);
     QCOMPARE(p.selRect(), block);
     VERIFY_VIEW_SHOWS_CHIP(*c);

@@ -3,6 +3,7 @@
 // couplings, what an opening shows, and what OK and Cancel hand back.
 #include <QtTest>
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -128,6 +129,8 @@ private slots:
     void okAndCancel_data();
     void okAndCancel();
     void escapeClosesNothing();
+    void transparencyIsAColourOfItsOwn_data();
+    void transparencyIsAColourOfItsOwn();
     void picksRememberedBetweenOpenings();
     void tabOrderAndFocus();
 };
@@ -596,6 +599,44 @@ void TestPalette::okAndCancel()
     QCOMPARE(show(dlg.getPickedColor()), show(RGBColor(GetRValue(shade), GetGValue(shade), 17)));
 }
 
+// The box ticked makes the pick the transparent pen, shown as a checkerboard; a colour
+// picked afterwards in any way unticks it, and a new opening keeps it.
+void TestPalette::transparencyIsAColourOfItsOwn_data()
+{
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<bool>("transparent");
+    QTest::newRow("ticked") << QString() << true;
+    QTest::newRow("opened again") << QStringLiteral("reopen") << true;
+    QTest::newRow("a hue picked") << QStringLiteral("strip") << false;
+    QTest::newRow("a slider moved") << QStringLiteral("slider") << false;
+    QTest::newRow("a number typed") << QStringLiteral("typed") << false;
+}
+
+void TestPalette::transparencyIsAColourOfItsOwn()
+{
+    QFETCH(QString, then);
+    auto dlg = openDialog();
+    const TColor colour = dlg->getPickedColor();
+    QTest::mouseClick(dlg->FChkBoxTransparent, Qt::LeftButton);
+    QVERIFY(dlg->FChkBoxTransparent->isChecked());
+    if (then == QLatin1String("reopen")) {
+        dlg->accept();
+        dlg = openDialog(std::move(dlg));
+    } else if (then == QLatin1String("strip")) {
+        QTest::mouseClick(dlg->FImgPalette1, Qt::LeftButton, {}, QPoint(5, 10));
+    } else if (then == QLatin1String("slider")) {
+        QTest::keyClick(dlg->FTrackBarG, Qt::Key_Right);
+    } else if (then == QLatin1String("typed")) {
+        dlg->FIntEditR->setFocus();
+        QTest::keyClick(dlg->FIntEditR, Qt::Key_Backspace);
+    }
+    QFETCH(bool, transparent);
+    QCOMPARE(dlg->getPickedColor() == ClrTransparent, transparent);
+    QCOMPARE(dlg->FPanelColor->palette().brush(QPalette::Window).style() == Qt::TexturePattern, transparent);
+    if (then == QLatin1String("reopen"))
+        QCOMPARE(dlg->FIntEditR->Value(), int(GetRValue(colour)));
+}
+
 void TestPalette::escapeClosesNothing()
 {
     auto dlg = openDialog();
@@ -644,8 +685,9 @@ void TestPalette::tabOrderAndFocus()
     auto dlg = openDialog();
     QCOMPARE(dlg->focusWidget(), dlg->FTrackBarR);
     QTRY_VERIFY(dlg->FTrackBarR->hasFocus());
-    const QList<QWidget*> order = {dlg->FTrackBarG, dlg->FTrackBarB, dlg->FIntEditR, dlg->FIntEditG,
-                                   dlg->FIntEditB,  dlg->FBtnOk,     dlg->FBtnCancel, dlg->FTrackBarR};
+    const QList<QWidget*> order = {dlg->FTrackBarG, dlg->FTrackBarB,  dlg->FIntEditR,           dlg->FIntEditG,
+                                   dlg->FIntEditB,  dlg->FBtnOk,      dlg->FBtnCancel, dlg->FChkBoxTransparent,
+                                   dlg->FTrackBarR};
     for (QWidget* next : order) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);

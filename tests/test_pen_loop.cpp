@@ -19,6 +19,7 @@ private slots:
     void wrap_data();
     void wrap();
     void warpEchoIsSwallowed();
+    void loopCopiesBlendOnce_data();
     void loopCopiesBlendOnce();
     void refusedWarpNeverPaintsAcrossTheJump_data();
     void refusedWarpNeverPaintsAcrossTheJump();
@@ -140,22 +141,32 @@ void TestPenLoop::warpEchoIsSwallowed()
     QVERIFY(probe.undoBitmap(1) == probe.chip());
 }
 
+void TestPenLoop::loopCopiesBlendOnce_data()
+{
+    QTest::addColumn<TColor>("pen");
+    QTest::addColumn<QRgb>("painted");
+    QTest::newRow("red") << RGBColor(255, 0, 0) << qRgb(254, 126, 126);
+    QTest::newRow("transparent: a partial erase") << ClrTransparent << qRgba(255, 255, 255, 127);
+}
+
 // Chip 2 by 2 at zoom 1: the segment from x 1 to x -3 and its copy shifted by 2 both cover
 // (0,0) and (1,0); at opacity 128 each still blends once.
 void TestPenLoop::loopCopiesBlendOnce()
 {
+    QFETCH(TColor, pen);
+    QFETCH(QRgb, painted);
     ToolData->FLoop = true;
     ToolData->FAlpha = 128;
-    ToolData->setColor(RGBColor(255, 0, 0));
+    ToolData->setColor(pen);
     auto c = MakeChip(2, 2, 1);
     ChildwinProbe probe(*c);
 
     Press(*c, QPoint(1, 0));
     Motion(*c, QPoint(-3, 0));
     Release(*c, QPoint(-3, 0));
-    QCOMPARE(probe.chip().pixel(0, 0), RGBColor(254, 126, 126));
-    QCOMPARE(probe.chip().pixel(1, 0), RGBColor(254, 126, 126));
-    QCOMPARE(probe.chip().pixel(0, 1), ClrWhite);
+    QCOMPARE(probe.chip().argb(0, 0), painted);
+    QCOMPARE(probe.chip().argb(1, 0), painted);
+    QCOMPARE(probe.chip().argb(0, 1), ColorToQRgb(ClrWhite));
 }
 
 void TestPenLoop::refusedWarpNeverPaintsAcrossTheJump_data()

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "PenTestHelpers.h"
+#include "platform/Checkerboard.h"
 
 using namespace pen;
 
@@ -47,36 +48,56 @@ void TestPenStroke::opacity_data()
 {
     QTest::addColumn<TColor>("pen");
     QTest::addColumn<int>("alpha");
-    QTest::addColumn<TColor>("base");
-    QTest::addColumn<TColor>("expected");
+    QTest::addColumn<QRgb>("base");
+    QTest::addColumn<QRgb>("expected");
+    const auto opaque = [](TColor c) { return ColorToQRgb(c); };
 
-    QTest::newRow("opaque writes the pen colour") << RGBColor(0x12, 0x34, 0x56) << 255 << ClrWhite
-                                                  << RGBColor(0x12, 0x34, 0x56);
-    QTest::newRow("opaque black over black") << ClrBlack << 255 << ClrBlack << ClrBlack;
-    QTest::newRow("red at 128 over white") << RGBColor(255, 0, 0) << 128 << ClrWhite << RGBColor(254, 126, 126);
-    QTest::newRow("white at 254 over white never reaches 255") << ClrWhite << 254 << ClrWhite
-                                                               << RGBColor(254, 254, 254);
-    QTest::newRow("white at 1 over white") << ClrWhite << 1 << ClrWhite << RGBColor(254, 254, 254);
-    QTest::newRow("opacity 0 lowers non-zero channels by one") << ClrBlack << 0 << RGBColor(200, 1, 0)
-                                                               << RGBColor(199, 0, 0);
-    QTest::newRow("opacity 0 ignores the pen") << ClrWhite << 0 << RGBColor(10, 255, 0) << RGBColor(9, 254, 0);
+    QTest::newRow("opaque writes the pen colour") << RGBColor(0x12, 0x34, 0x56) << 255 << opaque(ClrWhite)
+                                                  << opaque(RGBColor(0x12, 0x34, 0x56));
+    QTest::newRow("opaque black over black") << ClrBlack << 255 << opaque(ClrBlack) << opaque(ClrBlack);
+    QTest::newRow("red at 128 over white") << RGBColor(255, 0, 0) << 128 << opaque(ClrWhite)
+                                           << opaque(RGBColor(254, 126, 126));
+    QTest::newRow("white at 254 over white never reaches 255") << ClrWhite << 254 << opaque(ClrWhite)
+                                                               << opaque(RGBColor(254, 254, 254));
+    QTest::newRow("white at 1 over white") << ClrWhite << 1 << opaque(ClrWhite) << opaque(RGBColor(254, 254, 254));
+    QTest::newRow("opacity 0 lowers non-zero channels by one") << ClrBlack << 0 << opaque(RGBColor(200, 1, 0))
+                                                               << opaque(RGBColor(199, 0, 0));
+    QTest::newRow("opacity 0 ignores the pen") << ClrWhite << 0 << opaque(RGBColor(10, 255, 0))
+                                               << opaque(RGBColor(9, 254, 0));
     // 155 * 255 / 255 would give 155.
-    QTest::newRow("divides by 256") << ClrBlack << 100 << ClrWhite << RGBColor(154, 154, 154);
-    QTest::newRow("channels kept apart") << RGBColor(0, 255, 0) << 64 << RGBColor(0, 0, 255)
-                                         << RGBColor(0, 63, 190);
+    QTest::newRow("divides by 256") << ClrBlack << 100 << opaque(ClrWhite) << opaque(RGBColor(154, 154, 154));
+    QTest::newRow("channels kept apart") << RGBColor(0, 255, 0) << 64 << opaque(RGBColor(0, 0, 255))
+                                         << opaque(RGBColor(0, 63, 190));
+    // Over pixels that are not opaque: source-over, not premultiplied, rounded to the nearest.
+    QTest::newRow("opaque pen over a transparent pixel") << RGBColor(1, 2, 3) << 255 << qRgba(9, 9, 9, 0)
+                                                         << qRgba(1, 2, 3, 255);
+    QTest::newRow("at 128 over a transparent pixel: the pen at 128") << RGBColor(255, 0, 0) << 128
+                                                                     << qRgba(0, 0, 255, 0) << qRgba(255, 0, 0, 128);
+    // Weights 128 * 255 for the pen, 64 * 127 for the base: alpha (32640 + 8128) / 255 = 159.9,
+    // red 255 * 32640 / 40768 = 204.2, blue 255 * 8128 / 40768 = 50.8.
+    QTest::newRow("at 128 over a quarter opaque blue") << RGBColor(255, 0, 0) << 128 << qRgba(0, 0, 255, 64)
+                                                       << qRgba(204, 0, 51, 160);
+    QTest::newRow("transparent pen erases, keeping the colour") << ClrTransparent << 255 << qRgba(7, 8, 9, 200)
+                                                                << qRgba(7, 8, 9, 0);
+    QTest::newRow("transparent pen at 64 takes a quarter") << ClrTransparent << 64 << qRgba(7, 8, 9, 255)
+                                                           << qRgba(7, 8, 9, 191);
+    QTest::newRow("transparent pen at 128 over half") << ClrTransparent << 128 << qRgba(7, 8, 9, 100)
+                                                      << qRgba(7, 8, 9, 50);
 }
 
 // One pixel painted by a real stroke at zoom 8: a press and a motion inside the same chip pixel.
+// The view shows it over the checkerboard.
 void TestPenStroke::opacity()
 {
     QFETCH(TColor, pen);
     QFETCH(int, alpha);
-    QFETCH(TColor, base);
-    QFETCH(TColor, expected);
+    QFETCH(QRgb, base);
+    QFETCH(QRgb, expected);
 
     auto c = MakeChip(4, 4, 8);
     ChildwinProbe probe(*c);
-    probe.chip().setPixel(1, 1, base);
+    probe.chip().setArgb(1, 1, base);
+    c->PushUndo();
     c->RenderView();
     ToolData->setColor(pen);
     ToolData->FAlpha = uint8_t(alpha);
@@ -85,13 +106,18 @@ void TestPenStroke::opacity()
     Motion(*c, QPoint(13, 12));
     Release(*c, QPoint(13, 12));
 
-    QCOMPARE(probe.chip().pixel(1, 1), expected);
-    QCOMPARE(probe.painted().pixel(8, 8), expected);
-    QCOMPARE(probe.painted().pixel(15, 15), expected);
+    QCOMPARE(probe.chip().argb(1, 1), expected);
+    QCOMPARE(probe.painted().argb(8, 8), OverChecker(expected, 8, 8));
+    QCOMPARE(probe.painted().argb(15, 15), OverChecker(expected, 15, 15));
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
             if (x != 1 || y != 1)
-                QCOMPARE(probe.chip().pixel(x, y), ClrWhite);
+                QCOMPARE(probe.chip().argb(x, y), ColorToQRgb(ClrWhite));
+    // An undo step holds what the stroke made, alpha included.
+    c->Undo();
+    QCOMPARE(probe.chip().argb(1, 1), base);
+    c->Redo();
+    QCOMPARE(probe.chip().argb(1, 1), expected);
 }
 
 void TestPenStroke::opacityAppliesOncePerStroke()
@@ -517,6 +543,8 @@ void TestPenStroke::pickColor_data()
     QTest::newRow("left of the chip") << QPoint(-4, 5) << ClrBlack;
     QTest::newRow("right of the chip") << QPoint(32, 5) << ClrBlack;
     QTest::newRow("far away") << QPoint(-1000000, 1000000) << ClrBlack;
+    QTest::newRow("transparent pixel") << QPoint(21, 6) << ClrTransparent;
+    QTest::newRow("translucent pixel gives its colour") << QPoint(25, 6) << RGBColor(9, 8, 7);
 }
 
 // Zoom 4: the pick reads the chip pixel under the point; outside the chip the pen colour stays,
@@ -531,6 +559,8 @@ void TestPenStroke::pickColor()
     ChildwinProbe probe(*c);
     probe.chip().setPixel(3, 1, RGBColor(200, 100, 50));
     probe.chip().setPixel(0, 1, RGBColor(0, 1, 2));
+    probe.chip().setArgb(5, 1, qRgba(9, 8, 7, 0));
+    probe.chip().setArgb(6, 1, qRgba(9, 8, 7, 1));
 
     Press(*c, point, Qt::AltModifier);
     QCOMPARE(ToolData->getColor(), expected);

@@ -6,6 +6,7 @@
 #include <QComboBox>
 
 #include "TestSupport.h"
+#include "platform/Checkerboard.h"
 #include "platform/ImageControl.h"
 #include "shell/UTailViewWin.h"
 
@@ -17,14 +18,15 @@ struct TailViewProbe {
 
 namespace {
 
-// The view the tiling must give, pixel by pixel from its definition.
+// The view the tiling must give, pixel by pixel from its definition: see-through pixels over
+// the checkerboard of the view.
 Bitmap expectedTiles(const Bitmap& chip, int factor, int viewW, int viewH)
 {
     Bitmap out(viewW, viewH);
     const int tileW = chip.width() * factor, tileH = chip.height() * factor;
     for (int y = 0; y < viewH; ++y)
         for (int x = 0; x < viewW; ++x)
-            out.setPixel(x, y, chip.pixel((x % tileW) / factor, (y % tileH) / factor));
+            out.setArgb(x, y, OverChecker(chip.argb((x % tileW) / factor, (y % tileH) / factor), x, y));
     return out;
 }
 
@@ -104,13 +106,15 @@ void TestTailView::tilesFromTopLeft_data()
     QTest::addColumn<int>("zoomIndex");
     QTest::addColumn<int>("viewW");
     QTest::addColumn<int>("viewH");
+    QTest::addColumn<bool>("alpha"); // pixels of every alpha
 
-    QTest::newRow("1x1 at x1") << 1 << 1 << 0 << 61 << 37;
-    QTest::newRow("3x5 at x4, cut both ways") << 3 << 5 << 2 << 37 << 23;
-    QTest::newRow("7x1 at x2") << 7 << 1 << 1 << 50 << 9;
-    QTest::newRow("tile exactly fills the view") << 10 << 10 << 1 << 40 << 60;
-    QTest::newRow("one tile larger than the view") << 256 << 256 << 2 << 300 << 200;
-    QTest::newRow("tall thin chip") << 1 << 256 << 0 << 33 << 300;
+    QTest::newRow("1x1 at x1") << 1 << 1 << 0 << 61 << 37 << false;
+    QTest::newRow("3x5 at x4, cut both ways") << 3 << 5 << 2 << 37 << 23 << false;
+    QTest::newRow("7x1 at x2") << 7 << 1 << 1 << 50 << 9 << false;
+    QTest::newRow("tile exactly fills the view") << 10 << 10 << 1 << 40 << 60 << false;
+    QTest::newRow("one tile larger than the view") << 256 << 256 << 2 << 300 << 200 << false;
+    QTest::newRow("tall thin chip") << 1 << 256 << 0 << 33 << 300 << false;
+    QTest::newRow("see-through 3x5 at x2") << 3 << 5 << 1 << 37 << 23 << true;
 }
 
 void TestTailView::tilesFromTopLeft()
@@ -120,16 +124,20 @@ void TestTailView::tilesFromTopLeft()
     QFETCH(int, zoomIndex);
     QFETCH(int, viewW);
     QFETCH(int, viewH);
+    QFETCH(bool, alpha);
     auto w = makeWindow(viewW, viewH);
     QCOMPARE(w->FImgView->size(), QSize(viewW, viewH));
     chooseZoom(*w, zoomIndex);
 
-    const Bitmap chip = NumberedBitmap(chipW, chipH);
+    Bitmap chip = NumberedBitmap(chipW, chipH);
+    for (int i = 0; alpha && i < chipW * chipH; ++i)
+        chip.setArgb(i % chipW, i / chipW, (chip.argb(i % chipW, i / chipW) & 0xFFFFFFu) | QRgb(i * 53 % 256) << 24);
     w->ShowTiled(&chip, true);
 
     const int factor = zoomIndex == 0 ? 1 : zoomIndex == 1 ? 2 : 4;
     QCOMPARE(w->ZoomFactor(), factor);
-    QVERIFY(w->FImgView->picture() == expectedTiles(chip, factor, viewW, viewH));
+    const QString difference = FirstDifference(w->FImgView->picture(), expectedTiles(chip, factor, viewW, viewH));
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
     // What the user sees is the view picture itself, unscaled from the top-left corner.
     const QImage shown = w->FImgView->grab().toImage();
     QCOMPARE(QRgbToColor(shown.pixel(viewW - 1, viewH - 1)), w->FImgView->picture().pixel(viewW - 1, viewH - 1));

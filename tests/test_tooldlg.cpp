@@ -11,6 +11,7 @@
 #include "tools/UAlphaDlg.h"
 
 #include "ShellTestSupport.h"
+#include "platform/Checkerboard.h"
 #include "shell/UTailViewWin.h"
 #include "tools/UColorPaletteDlg.h"
 
@@ -150,6 +151,8 @@ void TestToolDlg::showsToolState_data()
     QTest::newRow("mask") << int(ToolPen) << int(ToolMask) << false << quint32(RGBColor(0, 128, 255)) << "mask";
     QTest::newRow("code 1 keeps the button") << int(ToolMove) << 1 << true << quint32(0x123456) << "move";
     QTest::newRow("unknown code keeps it") << int(ToolMask) << 9 << false << quint32(0xFFFFFF) << "mask";
+    QTest::newRow("transparent pen: a checkerboard") << int(ToolPen) << int(ToolPen) << false << quint32(ClrTransparent)
+                                                     << "pen";
 }
 
 void TestToolDlg::showsToolState()
@@ -169,7 +172,11 @@ void TestToolDlg::showsToolState()
     QCOMPARE(ToolDlg->FBtnMove->isChecked(), down == "move");
     QCOMPARE(ToolDlg->FBtnMask->isChecked(), down == "mask");
     QCOMPARE(ToolDlg->FBtnLoop->isChecked(), loop);
-    QCOMPARE(ToolDlg->FPanelFrontColor->palette().color(QPalette::Window).rgb(), ColorToQRgb(colour));
+    const QBrush panel = ToolDlg->FPanelFrontColor->palette().brush(QPalette::Window);
+    if (colour == ClrTransparent)
+        QVERIFY(panel.textureImage().pixel(0, 0) != panel.textureImage().pixel(kCheckerSquare, 0));
+    else
+        QCOMPARE(panel.color().rgb(), ColorToQRgb(colour));
 }
 
 void TestToolDlg::clickRunsCommand_data()

@@ -177,16 +177,21 @@ void X11ClipboardTest::copiedPicturePastesInAnotherProgram_data()
 {
     QTest::addColumn<bool>("selected");
     QTest::addColumn<QRect>("block");
-    QTest::newRow("whole chip") << false << QRect(0, 0, 24, 20);
-    QTest::newRow("selection") << true << QRect(2, 3, 4, 2);
+    QTest::addColumn<bool>("alpha"); // pixels of every alpha, which the other program gets
+    QTest::newRow("whole chip") << false << QRect(0, 0, 24, 20) << false;
+    QTest::newRow("selection") << true << QRect(2, 3, 4, 2) << false;
+    QTest::newRow("whole chip with alpha") << false << QRect(0, 0, 24, 20) << true;
 }
 
 void X11ClipboardTest::copiedPicturePastesInAnotherProgram()
 {
     QFETCH(bool, selected);
     QFETCH(QRect, block);
+    QFETCH(bool, alpha);
     auto c = MakeChip(24, 20, 1, ChipFill::Numbered, true);
     ChildwinProbe p(*c);
+    for (int i = 0; alpha && i < 24 * 20; ++i)
+        p.chip().setArgb(i % 24, i / 24, (p.chip().argb(i % 24, i / 24) & 0xFFFFFFu) | QRgb(i * 13 % 256) << 24);
     p.selected() = selected;
     p.selRect() = TRect{block.left(), block.top(), block.left() + block.width(), block.top() + block.height()};
     // X grants the clipboard only to a request stamped later than the previous owner's, and Qt
@@ -206,12 +211,12 @@ void X11ClipboardTest::copiedPicturePastesInAnotherProgram()
     QVERIFY(reader.started());
     QTRY_VERIFY_WITH_TIMEOUT(reader.finished(), 15000);
     QCOMPARE(reader.exitCode(), 0);
-    const QImage pasted = QImage::fromData(reader.output(), "PNG");
+    const QImage pasted = QImage::fromData(reader.output(), "PNG").convertToFormat(QImage::Format_ARGB32);
     QVERIFY(!pasted.isNull());
     QCOMPARE(pasted.size(), block.size());
     for (int y = 0; y < pasted.height(); ++y)
         for (int x = 0; x < pasted.width(); ++x)
-            QCOMPARE(QRgbToColor(pasted.pixel(x, y)), p.chip().pixel(block.left() + x, block.top() + y));
+            QCOMPARE(pasted.pixel(x, y), p.chip().argb(block.left() + x, block.top() + y));
 }
 
 QTEST_MAIN(X11ClipboardTest)

@@ -2,6 +2,7 @@
 #include "tools/UColorPaletteDlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <iterator>
 
+#include "platform/Checkerboard.h"
 #include "platform/DialogKeys.h"
 #include "platform/ScreenPlacement.h"
 #include "tools/UIntEdit.h"
@@ -184,7 +186,12 @@ TColorPaletteDlg::TColorPaletteDlg(QWidget* parent) : QDialog(parent)
     FIntEditB = MakeEntry(this, 248);
     FBtnOk = MakeButton(this, QStringLiteral("OK"), 16);
     FBtnCancel = MakeButton(this, QStringLiteral("キャンセル"), 56);
-    QWidget* tabOrder[] = {FTrackBarR, FTrackBarG, FTrackBarB, FIntEditR, FIntEditG, FIntEditB, FBtnOk, FBtnCancel};
+    // Transparency is a colour of the pen of its own, not a channel: the strips and entries keep
+    // the colour that a pick of any of them brings back.
+    FChkBoxTransparent = new QCheckBox(QStringLiteral("透明色(&T)"), this);
+    FChkBoxTransparent->move(160, 60);
+    QWidget* tabOrder[] = {FTrackBarR, FTrackBarG, FTrackBarB, FIntEditR, FIntEditG,
+                           FIntEditB,  FBtnOk,     FBtnCancel, FChkBoxTransparent};
     for (size_t i = 0; i + 1 < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
     // The red slider has the focus at the first opening. A hidden window keeps its focus widget,
@@ -205,6 +212,14 @@ TColorPaletteDlg::TColorPaletteDlg(QWidget* parent) : QDialog(parent)
     connect(FIntEditG, &TIntEdit::Change, this, [this] { FIntEditGChange(); });
     connect(FIntEditB, &TIntEdit::Change, this, [this] { FIntEditBChange(); });
     connect(qApp, &QApplication::focusChanged, this, &TColorPaletteDlg::FocusChanged);
+    connect(FChkBoxTransparent, &QCheckBox::toggled, this, [this] { UpdateColorPanel(); });
+    // Whoever picks a colour wants that colour, not transparency: a press on a strip, a slider or a
+    // typed number unticks it. Opening the dialog again, which sets the entries itself, does not.
+    const auto colourPicked = [this] { FChkBoxTransparent->setChecked(false); };
+    for (QSlider* slider : {FTrackBarR, FTrackBarG, FTrackBarB})
+        connect(slider, &QSlider::actionTriggered, this, colourPicked);
+    for (TIntEdit* entry : {FIntEditR, FIntEditG, FIntEditB})
+        connect(entry, &QLineEdit::textEdited, this, colourPicked);
     connect(FBtnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(FBtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     FBtnOk->installEventFilter(this);
@@ -227,6 +242,8 @@ void TColorPaletteDlg::FormCreate()
 
 TColor TColorPaletteDlg::getPickedColor() const
 {
+    if (FChkBoxTransparent->isChecked())
+        return ClrTransparent;
     return RGBColor(FIntEditR->Value(), FIntEditG->Value(), FIntEditB->Value());
 }
 
@@ -299,7 +316,7 @@ void TColorPaletteDlg::TakePalette3Color()
 void TColorPaletteDlg::UpdateColorPanel()
 {
     QPalette pal = FPanelColor->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(ColorToQRgb(getPickedColor())));
+    pal.setBrush(QPalette::Window, ColourBrush(getPickedColor()));
     FPanelColor->setPalette(pal);
 }
 
@@ -333,6 +350,7 @@ void TColorPaletteDlg::Palette3Pick(int Y)
 
 void TColorPaletteDlg::FImgPalette1MouseDown(TMouseButton, TShiftState, int X, int Y)
 {
+    FChkBoxTransparent->setChecked(false);
     const Bitmap& bmp = FImgPalette1->picture();
     if (X < 0 || X >= bmp.width() || Y < 0 || Y >= bmp.height())
         return;
@@ -349,6 +367,7 @@ void TColorPaletteDlg::FImgPalette1MouseMove(TShiftState Shift, int, int Y)
 
 void TColorPaletteDlg::FImgPalette2MouseDown(TMouseButton, TShiftState, int, int Y)
 {
+    FChkBoxTransparent->setChecked(false);
     FPal2Pos = std::clamp(Y, 0, FineStripRows - 1);
     DrawPalette3();
 }
@@ -363,6 +382,7 @@ void TColorPaletteDlg::FImgPalette2MouseMove(TShiftState Shift, int, int Y)
 
 void TColorPaletteDlg::FImgPalette3MouseDown(TMouseButton, TShiftState, int, int Y)
 {
+    FChkBoxTransparent->setChecked(false);
     Palette3Pick(Y);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/Bitmap.h"
 #include "platform/ImageControl.h"
 
+class QCheckBox;
 class QFrame;
 class QPushButton;
 class QSlider;
@@ -47,7 +48,8 @@ class TColorPaletteDlg : public QDialog {
 public:
     explicit TColorPaletteDlg(QWidget* parent = nullptr);
     ~TColorPaletteDlg() override;
-    // The colour of the three entries' accepted values, not of their texts.
+    // The colour of the three entries' accepted values, not of their texts; ClrTransparent when
+    // transparency is ticked.
     TColor getPickedColor() const;
 
     TImageControl* FImgPalette1 = nullptr;
@@ -65,6 +67,7 @@ public:
     QSlider* FTrackBarB = nullptr;
     QPushButton* FBtnOk = nullptr;
     QPushButton* FBtnCancel = nullptr;
+    QCheckBox* FChkBoxTransparent = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -28,7 +28,8 @@ public:
     uint8_t FAlpha = 255;
 
     TColor getColor() const { return FColor; }
-    void setColor(TColor c) { FColor = c & 0xFFFFFFu; }
+    // Any colour loses its top byte, but the transparent pen is a colour of its own.
+    void setColor(TColor c) { FColor = c == ClrTransparent ? c : c & 0xFFFFFFu; }
     void setTool(uint8_t tool) { FTool = tool; }
 };
 

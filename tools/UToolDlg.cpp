@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QToolButton>
 
+#include "platform/Checkerboard.h"
 #include "platform/DialogKeys.h"
 #include "platform/ScreenPlacement.h"
 #include "tools/UEditerData.h"
@@ -135,7 +136,7 @@ void TToolDlg::UpdateFromToolData()
         button->setChecked(true);
     FBtnLoop->setChecked(ToolData->FLoop);
     QPalette pal = FPanelFrontColor->palette();
-    pal.setColor(QPalette::Window, QColor::fromRgb(ColorToQRgb(ToolData->getColor())));
+    pal.setBrush(QPalette::Window, ColourBrush(ToolData->getColor()));
     FPanelFrontColor->setPalette(pal);
 }
 
