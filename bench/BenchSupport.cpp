@@ -1,7 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "BenchSupport.h"
 
+#ifdef MARLO_BENCH_WIDGETS
 #include <QApplication>
+using BenchApplication = QApplication;
+#else
+#include <QGuiApplication>
+using BenchApplication = QGuiApplication;
+#endif
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -50,7 +56,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    BenchApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -4,10 +4,11 @@
 
 #include <cstddef>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
-// Every benchmark program shares one main(): it starts an offscreen QApplication, since the
-// windows and pictures under measurement need one, then runs the benchmarks named on the command line.
+// Every benchmark program shares one main(): it starts an offscreen application, since the
+// windows and pictures under measurement need one (a QApplication where widgets are measured, a
+// QGuiApplication where pictures alone are), then runs the benchmarks named on the command line.
 
 // The baselines figures are held against: one memcpy, or one memset, of the given number of bytes.
 void MemcpyBaseline(benchmark::State& state, size_t bytes);

@@ -15,9 +15,9 @@
 
 #include <zlib.h>
 
-#include "platform/BmpFile.h"
-#include "platform/PictureData.h"
-#include "platform/PictureFile.h"
+#include "pictures/BmpFile.h"
+#include "pictures/PictureData.h"
+#include "pictures/PictureFile.h"
 
 namespace {
 

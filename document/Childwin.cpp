@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "platform/MessageBoxes.h"
-#include "platform/PictureFile.h"
+#include "pictures/PictureFile.h"
 #include "tools/UEditerData.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Bitmap.h"
-#include "platform/Geometry.h"
+#include "pictures/Bitmap.h"
+#include "pictures/Geometry.h"
 #include "platform/ImageControl.h"
 
 class QLabel;

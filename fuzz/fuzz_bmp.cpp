@@ -3,9 +3,9 @@
 // picture no larger than asked, without a sanitizer report. What is decoded, alpha included, is
 // written as a BMP again and must read back the same.
 #include "FuzzSupport.h"
-#include "platform/BmpReader.h"
-#include "platform/BmpWriter.h"
-#include "platform/PictureData.h"
+#include "pictures/BmpReader.h"
+#include "pictures/BmpWriter.h"
+#include "pictures/PictureData.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -5,7 +5,7 @@
 #include <QMimeData>
 
 #include "FuzzSupport.h"
-#include "platform/PictureData.h"
+#include "pictures/PictureData.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

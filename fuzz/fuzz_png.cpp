@@ -7,7 +7,7 @@
 #include <zlib.h>
 
 #include "FuzzSupport.h"
-#include "platform/PngReader.h"
+#include "pictures/PngReader.h"
 
 namespace {
 

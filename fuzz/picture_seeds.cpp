@@ -52,8 +52,6 @@ QByteArray alphaBmp(int headerSize, quint32 compression, int bits, std::array<qu
     return d;
 }
 
-bool writePngSeeds(const QDir& dir);
-
 bool writeBmpSeeds(const QDir& dir)
 {
     const std::array<quint32, 4> argb32{0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u};
@@ -81,19 +79,6 @@ QByteArray qtPng(QImage::Format format)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-} // namespace
-
-int main(int argc, char** argv)
-{
-    const QString kind = argc == 3 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if ((kind != QLatin1String("png") && kind != QLatin1String("bmp")) || !QDir().mkpath(QString::fromLocal8Bit(argv[2]))) {
-        std::fprintf(stderr, "usage: picture_seeds png|bmp <folder>\n");
-        return 2;
-    }
-    const QDir dir(QString::fromLocal8Bit(argv[2]));
-    return (kind == QLatin1String("png") ? writePngSeeds(dir) : writeBmpSeeds(dir)) ? 0 : 1;
 }
 
 bool writePngSeeds(const QDir& dir)
@@ -125,4 +110,17 @@ bool writePngSeeds(const QDir& dir)
                                        {"qt-rgb16", QImage::Format_RGBX64}, {"qt-rgba16", QImage::Format_RGBA64}})
         ok &= write(dir, QString::fromLatin1(name) + QStringLiteral(".png"), qtPng(format));
     return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QString kind = argc == 3 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if ((kind != QLatin1String("png") && kind != QLatin1String("bmp")) || !QDir().mkpath(QString::fromLocal8Bit(argv[2]))) {
+        std::fprintf(stderr, "usage: picture_seeds png|bmp <folder>\n");
+        return 2;
+    }
+    const QDir dir(QString::fromLocal8Bit(argv[2]));
+    return (kind == QLatin1String("png") ? writePngSeeds(dir) : writeBmpSeeds(dir)) ? 0 : 1;
 }

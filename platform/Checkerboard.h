@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QRgb>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 // Transparent and translucent pixels are shown over a checkerboard of two light greys, never in
 // the colour kept under them. Its squares lie on the picture shown (the view, the preview), not

@@ -7,8 +7,8 @@
 #include <QThread>
 #include <memory>
 
-#include "platform/Errors.h"
-#include "platform/PictureData.h"
+#include "pictures/Errors.h"
+#include "pictures/PictureData.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

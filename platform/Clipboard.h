@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 // The system clipboard, in its standard picture formats.
 bool ClipboardHasBitmap();

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 class QPainter;
 

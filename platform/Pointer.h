@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-#include "platform/Geometry.h"
+#include "pictures/Geometry.h"
 
 class QWidget;
 

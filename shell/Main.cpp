@@ -16,7 +16,7 @@
 #include <exception>
 
 #include "document/Childwin.h"
-#include "platform/Errors.h"
+#include "pictures/Errors.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RunSettings.h"
 #include "shell/About.h"

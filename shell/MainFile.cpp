@@ -18,7 +18,7 @@
 #include <algorithm>
 
 #include "document/Childwin.h"
-#include "platform/PictureFile.h"
+#include "pictures/PictureFile.h"
 #include "platform/RunSettings.h"
 #include "shell/Main.h"
 #include "shell/UFileNewDlg.h"

@@ -9,7 +9,7 @@
 #include <QTranslator>
 #include <exception>
 
-#include "platform/Errors.h"
+#include "pictures/Errors.h"
 #include "platform/InterfaceFont.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RunSettings.h"

@@ -2,7 +2,7 @@
 #pragma once
 #include <QWidget>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 class QComboBox;
 class QFrame;

@@ -23,7 +23,7 @@
 #include <QTimer>
 #include <QWindow>
 
-#include "platform/BmpFile.h"
+#include "pictures/BmpFile.h"
 #include "platform/Checkerboard.h"
 #include "tools/UEditerData.h"
 

@@ -3,7 +3,7 @@
 #include <QtTest>
 
 #include "TestSupport.h"
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 class BitmapTest : public QObject {
     Q_OBJECT

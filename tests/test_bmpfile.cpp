@@ -6,10 +6,10 @@
 #include <span>
 
 #include "TestSupport.h"
-#include "platform/BmpFile.h"
-#include "platform/Errors.h"
-#include "platform/PictureData.h"
-#include "platform/PictureFile.h"
+#include "pictures/BmpFile.h"
+#include "pictures/Errors.h"
+#include "pictures/PictureData.h"
+#include "pictures/PictureFile.h"
 
 namespace {
 

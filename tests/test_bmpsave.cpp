@@ -4,10 +4,10 @@
 #include <QtTest>
 
 #include "TestSupport.h"
-#include "platform/BmpFile.h"
-#include "platform/Errors.h"
-#include "platform/PictureFile.h"
-#include "platform/SafeFile.h"
+#include "pictures/BmpFile.h"
+#include "pictures/Errors.h"
+#include "pictures/PictureFile.h"
+#include "pictures/SafeFile.h"
 
 #ifndef Q_OS_WIN
 #include <unistd.h>

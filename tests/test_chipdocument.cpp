@@ -9,8 +9,8 @@
 #include <climits>
 
 #include "TestSupport.h"
-#include "platform/BmpFile.h"
-#include "platform/Errors.h"
+#include "pictures/BmpFile.h"
+#include "pictures/Errors.h"
 #include "tools/UEditerData.h"
 
 namespace {

@@ -10,9 +10,9 @@
 
 #include "TestSupport.h"
 #include "document/ChipHost.h"
-#include "platform/BmpWriter.h"
-#include "platform/Errors.h"
-#include "platform/PictureData.h"
+#include "pictures/BmpWriter.h"
+#include "pictures/Errors.h"
+#include "pictures/PictureData.h"
 #include "tools/UEditerData.h"
 
 namespace {

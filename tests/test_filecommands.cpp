@@ -22,10 +22,10 @@
 #include <thread>
 
 #include "ShellTestSupport.h"
-#include "platform/BmpFile.h"
+#include "pictures/BmpFile.h"
 #include "platform/InterfaceFont.h"
 #include "platform/MessageBoxes.h"
-#include "platform/PictureFile.h"
+#include "pictures/PictureFile.h"
 #include "platform/SingleInstance.h"
 #include "shell/UFileNewDlg.h"
 #include "tools/UIntEdit.h"

@@ -5,7 +5,7 @@
 #include <new>
 
 #include "ShellTestSupport.h"
-#include "platform/Errors.h"
+#include "pictures/Errors.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "TestSupport.h"
-#include "platform/Errors.h"
+#include "pictures/Errors.h"
 #include "tools/UEditerData.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "TestSupport.h"
 #include "X11Windows.h"
-#include "platform/BmpFile.h"
+#include "pictures/BmpFile.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "TestSupport.h"
 #include "X11Windows.h"
-#include "platform/PictureFile.h"
+#include "pictures/PictureFile.h"
 #include "platform/SingleInstance.h"
 
 class TestSingleInstance : public QObject {

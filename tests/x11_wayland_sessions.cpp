@@ -25,7 +25,7 @@
 
 #include "PenTestHelpers.h"
 #include "X11Windows.h"
-#include "platform/BmpFile.h"
+#include "pictures/BmpFile.h"
 
 using namespace pen;
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <QDialog>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 #include "platform/ImageControl.h"
 
 class QCheckBox;

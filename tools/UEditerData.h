@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 class TMDIChild; // the chip window, named only: the tool state holds which one is busy
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/Geometry.h"
+#include "pictures/Geometry.h"
 
 // Colours are 0x00BBGGRR everywhere in the program (red in the low byte).
 using TColor = uint32_t;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The pixels of a PNG file: the image data is inflated row by row, and of each row only the part
 // that lands in the block asked for is kept.
-#include "platform/PngReader.h"
+#include "pictures/PngReader.h"
 
 #include <QtEndian>
 #include <QtNumeric>

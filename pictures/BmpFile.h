@@ -2,7 +2,7 @@
 #pragma once
 #include <QString>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 // Reads the top-left block of at most maxWidth by maxHeight pixels of a Windows bitmap file
 // (see DecodeBmp). Returns false, leaving out untouched, for a missing or unreadable file, a path

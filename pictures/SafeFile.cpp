@@ -2,14 +2,14 @@
 // Saving without ever losing the old file. QSaveFile is not used: in Qt 6.4 a write that fails
 // only when QFile's buffer is flushed (ENOSPC on a small file) goes unnoticed by commit(), which
 // then renames the empty temporary file over the old one.
-#include "platform/SafeFile.h"
+#include "pictures/SafeFile.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <memory>
 
-#include "platform/SystemFile.h"
+#include "pictures/SystemFile.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #pragma once
 #include <QByteArray>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 // A device-independent bitmap as Windows' clipboard and BMP files hold one, without the file
 // header (BmpFileOfDib adds it): an opaque bitmap as 24-bit pixels after the 40-byte info header

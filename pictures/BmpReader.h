@@ -2,7 +2,7 @@
 #pragma once
 #include <QIODevice>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 // Decodes a Windows or OS/2 bitmap, file header included, from a random-access device: an open
 // file, or a buffer of clipboard data.

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
-#include "platform/PictureFile.h"
+#include "pictures/PictureFile.h"
 
 #include <QBuffer>
 #include <QFile>
 
-#include "platform/BmpFile.h"
-#include "platform/BmpReader.h"
-#include "platform/Errors.h"
-#include "platform/PngReader.h"
-#include "platform/SafeFile.h"
-#include "platform/SystemFile.h"
+#include "pictures/BmpFile.h"
+#include "pictures/BmpReader.h"
+#include "pictures/Errors.h"
+#include "pictures/PngReader.h"
+#include "pictures/SafeFile.h"
+#include "pictures/SystemFile.h"
 
 namespace {
 

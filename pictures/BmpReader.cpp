@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The pixels of a BMP file: only the rows and columns that land in the block asked for are read.
-#include "platform/BmpReader.h"
+#include "pictures/BmpReader.h"
 
 #include <QtEndian>
 #include <algorithm>
 #include <span>
 #include <vector>
 
-#include "platform/BmpLayout.h"
+#include "pictures/BmpLayout.h"
 
 namespace bmp {
 namespace {

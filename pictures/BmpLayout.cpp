@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The headers of a BMP file: which of the format's many variants it is, and where its pixels are.
-#include "platform/BmpLayout.h"
+#include "pictures/BmpLayout.h"
 
 #include <QtEndian>
 #include <algorithm>

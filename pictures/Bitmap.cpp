@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 #include <algorithm>
 #include <cstring>

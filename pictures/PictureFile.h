@@ -2,7 +2,7 @@
 #pragma once
 #include <QString>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 // Picture files, told apart by their names as the user gives them: a name that ends in ".png", in
 // any case, is a PNG file and every other name a BMP file, whatever the file holds (a PNG named

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/SystemFile.h"
+#include "pictures/SystemFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "platform/PictureData.h"
+#include "pictures/PictureData.h"
 
 #include <QBuffer>
 #include <QtEndian>
 #include <QImageReader>
 #include <algorithm>
 
-#include "platform/BmpReader.h"
+#include "pictures/BmpReader.h"
 
 namespace {
 

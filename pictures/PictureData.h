@@ -4,7 +4,7 @@
 #include <QMimeData>
 #include <QString>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 // Pictures offered as MIME data, the way the clipboard offers them. Decoded here, apart from the
 // clipboard, so that tests and the fuzzer reach every format without one.

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include "platform/BmpFile.h"
+#include "pictures/BmpFile.h"
 
 #include <QFile>
 
-#include "platform/BmpReader.h"
-#include "platform/BmpWriter.h"
-#include "platform/Errors.h"
-#include "platform/PictureData.h"
-#include "platform/SafeFile.h"
-#include "platform/SystemFile.h"
+#include "pictures/BmpReader.h"
+#include "pictures/BmpWriter.h"
+#include "pictures/Errors.h"
+#include "pictures/PictureData.h"
+#include "pictures/SafeFile.h"
+#include "pictures/SystemFile.h"
 
 bool ReadBmpFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight)
 {

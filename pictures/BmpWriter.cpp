@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "platform/BmpWriter.h"
+#include "pictures/BmpWriter.h"
 
 #include <QtEndian>
 

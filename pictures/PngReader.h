@@ -2,7 +2,7 @@
 #pragma once
 #include <QIODevice>
 
-#include "platform/Bitmap.h"
+#include "pictures/Bitmap.h"
 
 // Decodes a PNG file from a device (an open file, or a buffer), read from its start onwards.
 //
