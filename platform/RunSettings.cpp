@@ -10,10 +10,11 @@
 #else
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <optional>
 #include <unistd.h>
 #endif
 
@@ -57,15 +58,30 @@ bool processRuns(qint64 pid)
     return pid > 0 && pid <= qint64(INT_MAX) && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
+// The process a run's folder is named after ("marlo-run-PID-XXXXXX", as QTemporaryDir completes
+// it); none for any other name. Read by hand: a regular expression would cost every start its engine.
+std::optional<qint64> runOfFolder(const QString& name)
+{
+    if (!name.startsWith(kRunFolderPrefix))
+        return std::nullopt;
+    const QStringView rest = QStringView(name).mid(kRunFolderPrefix.size());
+    const qsizetype dash = rest.indexOf(u'-');
+    const QStringView pid = rest.left(dash), suffix = rest.mid(dash + 1);
+    const auto word = [](QChar c) { return c.unicode() < 128 && (c.isLetterOrNumber() || c == u'_'); };
+    const auto digit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    if (dash <= 0 || suffix.isEmpty() || !std::all_of(pid.begin(), pid.end(), digit) ||
+        !std::all_of(suffix.begin(), suffix.end(), word))
+        return std::nullopt;
+    return pid.toLongLong();
+}
+
 // Removes the folders that killed runs of this user left in the temporary folder.
 void removeFoldersOfKilledRuns()
 {
-    static const QRegularExpression name(QStringLiteral("^marlo-run-(\\d+)-\\w+$"));
     const QDir temp(QDir::tempPath());
-    for (const QFileInfo& folder : temp.entryInfoList({kRunFolderPrefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden)) {
-        const QRegularExpressionMatch match = name.match(folder.fileName());
-        if (!match.hasMatch() || folder.isSymLink() || folder.ownerId() != ::getuid() ||
-            processRuns(match.captured(1).toLongLong()))
+    for (const QFileInfo& folder : temp.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const std::optional<qint64> pid = runOfFolder(folder.fileName());
+        if (!pid || folder.isSymLink() || folder.ownerId() != ::getuid() || processRuns(*pid))
             continue;
         QDir(folder.filePath()).removeRecursively();
     }

@@ -77,6 +77,8 @@ private:
     // What the bytes a connection brought so far amount to; a Whole message's files are handed
     // on once the event loop runs again, since opening them may show a message box.
     THandOver receive(const QByteArray& received);
+    // Takes the starts waiting to connect (Unix; Windows' pipes announce themselves).
+    void accept();
 
     std::unique_ptr<Impl> impl_;
 };
