@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Runs the whole test suite RUNS times (default 10) with two busy loops beside it, as on a machine
-# that compiles something while its user runs the tests, and prints each run's result and the
-# tally. A test that passes only on an idle machine fails here. Builds as scripts/test.sh does;
+# Runs the whole test suite RUNS times (default 10) with LOOPS busy loops (default 2) beside it,
+# as on a machine that compiles something while its user runs the tests, and prints each run's
+# result and the tally. A test that passes only on an idle machine fails here. Builds as scripts/test.sh does;
 # the fuzz targets are left out (they do not wait for anything). CI does not run it.
-#   scripts/test-under-load.sh [RUNS]
+# LOOPS 0 suits a second run of this script beside one that already makes the load.
+#   scripts/test-under-load.sh [RUNS] [LOOPS]
 set -euo pipefail
 runs=${1:-10}
+loops=${2:-2}
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/test.sh" build
 
@@ -20,7 +22,7 @@ stop() {
   wait 2>/dev/null
 }
 trap stop EXIT
-for _ in 1 2; do
+for ((loop = 0; loop < loops; loop++)); do
   bash -c 'while :; do :; done' &
   busy+=($!)
 done
@@ -38,5 +40,5 @@ for run in $(seq 1 "$runs"); do
     sed -n '/The following tests FAILED/,$p' "$log"
   fi
 done
-echo "$passed of $runs runs passed, with two busy loops beside them"
+echo "$passed of $runs runs passed, with $loops busy loops beside them"
 [ "$passed" -eq "$runs" ]
