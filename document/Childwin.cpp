@@ -179,9 +179,38 @@ void TMDIChild::LoadFromFile(const QString& FileName)
         return;
     }
     FChipBmp = std::move(picture);
+    FSourceFile = FileName;
+    FSourceBlock = TRect{0, 0, FChipBmp.width(), FChipBmp.height()};
     setWindowTitle(FileName);
     FSelected = false;
     resizeToView();
+}
+
+bool TMDIChild::LoadBlock(const QString& FileName, const TRect& Block)
+{
+    Bitmap picture;
+    qint64 width = 0, height = 0;
+    try {
+        if (!ReadPictureSize(FileName, width, height) || !ReadPictureBlock(FileName, Block, picture))
+            return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    FChipBmp = std::move(picture);
+    FSourceFile = FileName;
+    FSourceBlock = Block;
+    const bool whole = Block.Left == 0 && Block.Top == 0 && Block.width() == width && Block.height() == height;
+    setWindowTitle(whole ? FileName
+                         : QStringLiteral("%1 (%2,%3 %4×%5)")
+                               .arg(FileName).arg(Block.Left).arg(Block.Top).arg(Block.width()).arg(Block.height()));
+    FSelected = false;
+    resizeToView();
+    return true;
+}
+
+TWriteBackResult TMDIChild::WriteBack(const TWriteBackConsent& Consent) const
+{
+    return WritePictureBack(FSourceFile, FSourceBlock, FChipBmp, Consent);
 }
 
 void TMDIChild::SaveToFile(const QString& FileName)

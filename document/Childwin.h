@@ -7,6 +7,7 @@
 
 #include "pictures/Bitmap.h"
 #include "pictures/Geometry.h"
+#include "pictures/WriteBack.h"
 #include "platform/ImageControl.h"
 
 class QLabel;
@@ -34,7 +35,18 @@ public:
     // Lifecycle.
     void NewChip(const QString& Caption, int Width, int Height);
     void LoadFromFile(const QString& FileName);
+    // Opens the block of the picture in the file as the chip, captioned with the file and, where
+    // the block is not the whole picture, the block. False, the chip unchanged, when the file
+    // cannot be read or does not hold the block.
+    bool LoadBlock(const QString& FileName, const TRect& Block);
     void SaveToFile(const QString& FileName);
+    // Where the chip was read from: its file, and its block in the picture there. A new chip, or
+    // one whose file could not be read, has none.
+    bool HasSource() const { return !FSourceFile.isEmpty(); }
+    const QString& SourceFile() const { return FSourceFile; }
+    const TRect& SourceBlock() const { return FSourceBlock; }
+    // Writes the chip back into its block of its file (HasSource), the rest of the file kept.
+    TWriteBackResult WriteBack(const TWriteBackConsent& Consent) const;
     void ChangeTool(uint8_t Tool);
     void ConfirmTool();
     void FormDeactivate();
@@ -69,6 +81,9 @@ public:
 
 private:
     friend struct ChildwinProbe; // tests read the private state through it
+
+    QString FSourceFile;
+    TRect FSourceBlock;
 
     void FormCreate();
     void FormDestroy();

@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     buffer.open(QIODevice::ReadOnly);
     // Most inputs get a whole chip; some a small block, so the cut at the block's edges is fuzzed too.
     const int maxWidth = size % 3 == 0 ? 5 : 256, maxHeight = size % 5 == 0 ? 3 : 256;
+    FuzzWriteBack(bytes, DecodeBmpBlock, WriteBmpBack);
     Bitmap out;
     if (!DecodeBmp(buffer, maxWidth, maxHeight, out))
         return 0;

@@ -51,5 +51,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int maxWidth = size % 3 == 0 ? 5 : 256, maxHeight = size % 5 == 0 ? 3 : 256;
     decode(bytes, maxWidth, maxHeight);
     decode(withCrcsMadeRight(bytes), maxWidth, maxHeight);
+    FuzzWriteBack(withCrcsMadeRight(bytes), DecodePngBlock, WritePngBack);
     return 0;
 }

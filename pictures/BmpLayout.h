@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "pictures/Bitmap.h"
+
 namespace bmp {
 
 enum class Coding { Plain, Rle8, Rle4, Rle24 };
@@ -50,5 +52,16 @@ bool readAt(QIODevice& device, const Layout& layout, qint64 pos, uchar* to, qint
 
 // Reads and checks the headers, palette and bit masks. False for anything not decodable.
 bool readLayout(QIODevice& device, Layout& layout);
+
+// Whether block is a block of at least one pixel wholly inside the picture.
+inline bool holds(const Layout& layout, const TRect& block)
+{
+    return block.Left >= 0 && block.Top >= 0 && block.width() > 0 && block.height() > 0 &&
+           block.Right <= layout.width && block.Bottom <= layout.height;
+}
+
+// Decodes the block, which lies inside the picture (BmpReader.cpp). alphaUnfilled tells that the
+// file's alpha channel is 0 in every pixel of the block, so that the block was read opaque.
+bool decodeBlock(QIODevice& device, const Layout& layout, const TRect& block, Bitmap& out, bool& alphaUnfilled);
 
 } // namespace bmp

@@ -26,37 +26,40 @@ struct AlphaSeen {
     bool nonZero = false;
 };
 
-void decodeRow(const Layout& l, const uchar* row, QRgb* to, int width, AlphaSeen& alpha)
+// Decodes width pixels of a row, from the first-th pixel of the bytes at row on.
+void decodeRow(const Layout& l, const uchar* row, int first, QRgb* to, int width, AlphaSeen& alpha)
 {
     if (l.bits <= 8) {
         const int perByte = 8 / l.bits;
         const unsigned mask = (1u << l.bits) - 1;
         for (int x = 0; x < width; ++x) {
-            const int shift = 8 - l.bits * (x % perByte + 1);
-            to[x] = l.colour((row[x / perByte] >> shift) & mask);
+            const int i = first + x;
+            const int shift = 8 - l.bits * (i % perByte + 1);
+            to[x] = l.colour((row[i / perByte] >> shift) & mask);
         }
         return;
     }
     const int bytes = l.bits / 8;
     for (int x = 0; x < width; ++x) {
-        const uint32_t v = pixelValue(row + x * bytes, bytes);
+        const uint32_t v = pixelValue(row + (first + x) * bytes, bytes);
         const int a = l.alpha.max != 0 ? l.alpha.value(v) : 255;
         to[x] = qRgba(l.rgb[0].value(v), l.rgb[1].value(v), l.rgb[2].value(v), a);
         alpha.nonZero |= a != 0;
     }
 }
 
-// Uncompressed rows: each row of the block is read from its own place in the file, and only as
-// far as the block's width.
-bool decodePlain(QIODevice& device, const Layout& l, Bitmap& px, AlphaSeen& alpha)
+// Uncompressed rows: of each row of the block only the bytes that hold the block's pixels are read.
+bool decodePlain(QIODevice& device, const Layout& l, const TRect& block, Bitmap& px, AlphaSeen& alpha)
 {
-    const qint64 needed = (qint64(px.width()) * l.bits + 7) / 8;
-    std::vector<uchar> row(static_cast<size_t>(needed));
+    const qint64 start = qint64(block.Left) * l.bits / 8, end = (qint64(block.Right) * l.bits + 7) / 8;
+    const int first = int(block.Left - start * 8 / l.bits);
+    std::vector<uchar> row(static_cast<size_t>(end - start));
     for (int y = 0; y < px.height(); ++y) {
-        const qint64 fileRow = l.topDown ? y : l.height - 1 - y;
-        if (!readAt(device, l, l.dataOffset + fileRow * l.rowBytes, row.data(), needed))
+        const qint64 pictureRow = block.Top + y;
+        const qint64 fileRow = l.topDown ? pictureRow : l.height - 1 - pictureRow;
+        if (!readAt(device, l, l.dataOffset + fileRow * l.rowBytes + start, row.data(), end - start))
             return false;
-        decodeRow(l, row.data(), px.scanLine(y), px.width(), alpha);
+        decodeRow(l, row.data(), first, px.scanLine(y), px.width(), alpha);
     }
     return true;
 }
@@ -118,7 +121,8 @@ struct RunPixels {
     }
 };
 
-bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, int width)
+// row holds the block's part of the picture row, from column left to left + width.
+bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, qint64 left, int width)
 {
     uchar b = 0;
     for (int i = 0; i < n; ++i) {
@@ -126,8 +130,8 @@ bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, int width)
         const bool secondNibble = run.l.coding == Coding::Rle4 && i % 2 == 1;
         if (!secondNibble && (!run.in.byte(b) || !run.readRunColour(b)))
             return false;
-        if (row && x + i < width)
-            row[x + i] = secondNibble ? run.second : run.first;
+        if (row && x + i >= left && x + i < left + width)
+            row[x + i - left] = secondNibble ? run.second : run.first;
     }
     // The block is padded to a 16-bit boundary.
     const qint64 bytes = run.l.coding == Coding::Rle24 ? 3 * n : run.l.coding == Coding::Rle4 ? (n + 1) / 2 : n;
@@ -139,15 +143,15 @@ bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, int width)
 // a reading the BMP Suite gives for q/pal8rletrns.bmp and q/pal8rlecut.bmp where transparency
 // cannot be shown. Runs past a row's right edge are cut there, not carried into the next row, and
 // moves past the top end the picture (b/badrle*.bmp).
-bool decodeRle(QIODevice& device, const Layout& l, Bitmap& px)
+bool decodeRle(QIODevice& device, const Layout& l, const TRect& block, Bitmap& px)
 {
     px.fill(QRgbToColor(l.coding == Coding::Rle24 ? qRgb(0, 0, 0) : l.colour(0)));
     Stream in(device, l);
     RunPixels run{l, in};
     qint64 x = 0, row = 0;
     while (row < l.height) {
-        const qint64 y = l.height - 1 - row;
-        QRgb* line = y < px.height() ? px.scanLine(int(y)) : nullptr;
+        const qint64 y = l.height - 1 - row - block.Top;
+        QRgb* line = y >= 0 && y < px.height() ? px.scanLine(int(y)) : nullptr;
         uchar n, code;
         if (!in.byte(n) || !in.byte(code))
             return false; // the data ends before the picture does
@@ -155,8 +159,8 @@ bool decodeRle(QIODevice& device, const Layout& l, Bitmap& px)
             if (!run.readRunColour(code))
                 return false;
             if (line)
-                for (qint64 i = x; i < std::min<qint64>(x + n, px.width()); ++i)
-                    line[i] = (i - x) % 2 == 0 ? run.first : run.second;
+                for (qint64 i = std::max<qint64>(x, block.Left); i < std::min<qint64>(x + n, block.Right); ++i)
+                    line[i - block.Left] = (i - x) % 2 == 0 ? run.first : run.second;
             x += n;
             continue;
         }
@@ -175,7 +179,7 @@ bool decodeRle(QIODevice& device, const Layout& l, Bitmap& px)
             row += dy;
             break;
         default:
-            if (!decodeAbsolute(run, code, line, x, px.width()))
+            if (!decodeAbsolute(run, code, line, x, block.Left, px.width()))
                 return false;
             x += code;
         }
@@ -186,26 +190,56 @@ bool decodeRle(QIODevice& device, const Layout& l, Bitmap& px)
 } // namespace
 } // namespace bmp
 
-bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out)
+namespace bmp {
+
+bool decodeBlock(QIODevice& device, const Layout& layout, const TRect& block, Bitmap& out, bool& alphaUnfilled)
 {
-    bmp::Layout layout;
-    if (!bmp::readLayout(device, layout))
-        return false;
-    Bitmap picture(int(std::clamp<qint64>(layout.width, 0, std::max(maxWidth, 0))),
-                   int(std::clamp<qint64>(layout.height, 0, std::max(maxHeight, 0))));
-    bmp::AlphaSeen alpha;
-    if (layout.width > 0 && layout.height > 0) {
-        const bool ok = layout.coding == bmp::Coding::Plain ? bmp::decodePlain(device, layout, picture, alpha)
-                                                            : bmp::decodeRle(device, layout, picture);
+    Bitmap picture(block.width(), block.height());
+    AlphaSeen alpha;
+    if (!picture.isEmpty()) {
+        const bool ok = layout.coding == Coding::Plain ? decodePlain(device, layout, block, picture, alpha)
+                                                       : decodeRle(device, layout, block, picture);
         if (!ok)
             return false;
     }
     // An alpha channel that is 0 in every pixel is one its writer left unfilled, which browsers
     // show opaque: only one that varies, or holds values between, makes pixels see-through.
-    if (layout.alpha.max != 0 && !alpha.nonZero)
+    alphaUnfilled = layout.alpha.max != 0 && !alpha.nonZero;
+    if (alphaUnfilled)
         for (int y = 0; y < picture.height(); ++y)
             for (QRgb& p : std::span(picture.scanLine(y), size_t(picture.width())))
                 p |= 0xFF000000u;
     out = std::move(picture);
+    return true;
+}
+
+} // namespace bmp
+
+bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out)
+{
+    bmp::Layout layout;
+    if (!bmp::readLayout(device, layout))
+        return false;
+    const TRect corner{0, 0, int(std::clamp<qint64>(layout.width, 0, std::max(maxWidth, 0))),
+                       int(std::clamp<qint64>(layout.height, 0, std::max(maxHeight, 0)))};
+    bool alphaUnfilled;
+    return bmp::decodeBlock(device, layout, corner, out, alphaUnfilled);
+}
+
+bool DecodeBmpBlock(QIODevice& device, const TRect& block, Bitmap& out)
+{
+    bmp::Layout layout;
+    bool alphaUnfilled;
+    return bmp::readLayout(device, layout) && bmp::holds(layout, block) &&
+           bmp::decodeBlock(device, layout, block, out, alphaUnfilled);
+}
+
+bool ReadBmpSize(QIODevice& device, qint64& width, qint64& height)
+{
+    bmp::Layout layout;
+    if (!bmp::readLayout(device, layout))
+        return false;
+    width = layout.width;
+    height = layout.height;
     return true;
 }

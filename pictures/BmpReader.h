@@ -22,3 +22,10 @@
 // bytes or more, or with four masks), scaled to 0..255, unless it is 0 in every pixel of the
 // block: such a channel was left unfilled, and the block is opaque. Every other pixel is opaque.
 bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out);
+
+// Decodes exactly the block of the picture, as DecodeBmp decodes its top-left one; false when the
+// block is empty or not wholly inside the picture.
+bool DecodeBmpBlock(QIODevice& device, const TRect& block, Bitmap& out);
+
+// The picture's size from its headers, which are checked as DecodeBmp checks them.
+bool ReadBmpSize(QIODevice& device, qint64& width, qint64& height);

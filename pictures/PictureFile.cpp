@@ -39,6 +39,22 @@ bool ReadPictureFile(const QString& path, Bitmap& out, int maxWidth, int maxHeig
     return IsPngFileName(path) ? DecodePng(file, maxWidth, maxHeight, out) : DecodeBmp(file, maxWidth, maxHeight, out);
 }
 
+bool ReadPictureBlock(const QString& path, const TRect& block, Bitmap& out)
+{
+    QFile file;
+    if (!OpenRegularFile(path, file))
+        return false;
+    return IsPngFileName(path) ? DecodePngBlock(file, block, out) : DecodeBmpBlock(file, block, out);
+}
+
+bool ReadPictureSize(const QString& path, qint64& width, qint64& height)
+{
+    QFile file;
+    if (!OpenRegularFile(path, file))
+        return false;
+    return IsPngFileName(path) ? ReadPngSize(file, width, height) : ReadBmpSize(file, width, height);
+}
+
 void WritePictureFile(const QString& path, const Bitmap& bitmap)
 {
     if (!IsPngFileName(path)) {

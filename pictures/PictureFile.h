@@ -14,6 +14,11 @@ bool IsPngFileName(const QString& path);
 // path that is not a regular file (never opened, so never waited on) and anything its reader refuses.
 bool ReadPictureFile(const QString& path, Bitmap& out, int maxWidth, int maxHeight);
 
+// Reads exactly the block of the picture in the file, which must lie wholly inside it.
+bool ReadPictureBlock(const QString& path, const TRect& block, Bitmap& out);
+// The size of the picture in the file, from its headers.
+bool ReadPictureSize(const QString& path, qint64& width, qint64& height);
+
 // Writes a PNG or a BMP, by the name, through ReplaceFileContents: an existing file is replaced
 // only once the new one is wholly written. An opaque bitmap is written as 8-bit RGB PNG or 24-bit
 // BMP, one with alpha as 8-bit RGBA PNG or 32-bit BMP with alpha (WriteBmpFile). Throws

@@ -29,3 +29,12 @@
 // of the format's ranges, a palette index past the palette in the block, a bad filter byte, data
 // that ends early or inflates to more than the rows) returns false and leaves out untouched.
 bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out);
+
+// Decodes exactly block of the picture (at least a pixel), under the same rules as DecodePng.
+// Of each row the bytes up to the block's right edge are kept, and the rows above the block are
+// unfiltered as well, since the block's first row is filtered against them. False, with out
+// untouched, when the block is not wholly inside the picture or the file is not sound.
+bool DecodePngBlock(QIODevice& device, const TRect& block, Bitmap& out);
+
+// The picture's size as IHDR gives it, nothing else read; false when the header is not sound.
+bool ReadPngSize(QIODevice& device, qint64& width, qint64& height);

@@ -29,17 +29,18 @@ std::unique_ptr<TNewFile> createTemporary(const QString& target, QString& name)
     return nullptr;
 }
 
-bool writeAll(TNewFile& file, const QByteArray& data)
+// Writes data whole from byte offset at of the file; false when the disk takes less.
+bool writeAll(TNewFile& file, const char* data, qint64 size, qint64 at)
 {
     qint64 written = 0;
-    while (written < data.size()) {
-        qint64 chunk = data.size() - written;
+    while (written < size) {
+        qint64 chunk = size - written;
         if (gFault.stage == FileWriteFault::Write) {
-            if (written >= gFault.offset)
+            if (at + written >= gFault.offset)
                 return false; // as a full disk stops it
-            chunk = std::min(chunk, gFault.offset - written);
+            chunk = std::min(chunk, gFault.offset - at - written);
         }
-        const qint64 n = file.write(data.constData() + written, chunk);
+        const qint64 n = file.write(data + written, chunk);
         if (n <= 0)
             return false;
         written += n;
@@ -61,23 +62,48 @@ bool renameOver(const QString& from, const QString& to)
 
 } // namespace
 
-bool ReplaceFileContents(const QString& path, const QByteArray& data)
+TSafeWriter::TSafeWriter(const QString& path)
 {
     const QFileInfo info(path);
-    const QString target = info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath() : path;
-    QString temporary;
-    std::unique_ptr<TNewFile> file = createTemporary(target, temporary);
-    if (!file || !file->isOpen())
+    target_ = info.isSymLink() && !info.canonicalFilePath().isEmpty() ? info.canonicalFilePath() : path;
+    file_ = createTemporary(target_, temporary_);
+    created_ = ok_ = file_ && file_->isOpen();
+    if (ok_)
+        file_->copyPermissionsFrom(target_);
+}
+
+TSafeWriter::~TSafeWriter()
+{
+    if (!created_ || committed_)
+        return;
+    file_.reset();
+    RemoveFile(temporary_);
+}
+
+void TSafeWriter::write(const char* data, qint64 size)
+{
+    if (!ok_)
+        return;
+    ok_ = writeAll(*file_, data, size, written_);
+    written_ += size;
+}
+
+bool TSafeWriter::commit()
+{
+    ok_ = ok_ && finish(*file_) && renameOver(temporary_, target_);
+    if (!ok_)
         return false;
-    file->copyPermissionsFrom(target);
-    const bool ok = writeAll(*file, data) && finish(*file) && renameOver(temporary, target);
-    file.reset();
-    if (!ok) {
-        RemoveFile(temporary);
-        return false;
-    }
-    SyncFolderOf(target);
+    committed_ = true;
+    file_.reset();
+    SyncFolderOf(target_);
     return true;
+}
+
+bool ReplaceFileContents(const QString& path, const QByteArray& data)
+{
+    TSafeWriter writer(path);
+    writer.write(data);
+    return writer.commit();
 }
 
 void SetFileWriteFault(const FileWriteFault& fault)

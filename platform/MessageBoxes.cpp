@@ -36,9 +36,15 @@ void ShowConfirmationBox(QWidget* parent, const QString& caption, const QString&
     showBox(parent, QMessageBox::Question, caption, text);
 }
 
-void ShowWarningBox(QWidget* parent, const QString& title, const QString& text)
+bool AskYesNo(QWidget* parent, const QString& title, const QString& text)
 {
-    showBox(parent, QMessageBox::Warning, title, text);
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 void ShowStartText(const QString& title, const QString& text, bool error)

@@ -130,6 +130,8 @@ void TMainForm::createActions()
                             &TMainForm::ActFileNewExecute);
     ActFileOpen = makeAction(file, "開く(&O)...", "開く|ファイルを開く", K{keys(Qt::CTRL | Qt::Key_O)}, 0,
                              &TMainForm::ActFileOpenExecute);
+    ActFileSave = makeAction(file, "上書き保存(&S)", "上書き保存|開いたファイルのチップの範囲に書き戻す",
+                             K{keys(Qt::CTRL | Qt::Key_S)}, 0, &TMainForm::ActFileSaveExecute);
     ActFileClose = makeAction(file, "閉じる(&C)", "閉じる|現在のファイルを閉じる", K{}, 0, &TMainForm::ActFileCloseExecute);
     ActFileSaveAs = makeAction(file, "名前をつけて保存(&A)...", "別名保存|ファイルに別の名前をつけて保存", K{}, 0,
                                &TMainForm::ActFileSaveAsExecute);
@@ -174,6 +176,7 @@ void TMainForm::createActions()
 
     ActFileNew->setIcon(QIcon(QStringLiteral(":/icons/cmd-new.xpm")));
     ActFileOpen->setIcon(QIcon(QStringLiteral(":/icons/cmd-open.xpm")));
+    ActFileSave->setIcon(QIcon(QStringLiteral(":/icons/cmd-saveover.xpm")));
     ActFileSaveAs->setIcon(QIcon(QStringLiteral(":/icons/cmd-save.xpm")));
     ActEditCut->setIcon(QIcon(QStringLiteral(":/icons/cmd-cut.xpm")));
     ActEditCopy->setIcon(QIcon(QStringLiteral(":/icons/cmd-copy.xpm")));
@@ -191,7 +194,7 @@ void TMainForm::createMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->menuAction()->setStatusTip(QStringLiteral("ファイル関連の機能"));
-    file->addActions({ActFileNew, ActFileOpen, ActFileClose, ActFileSaveAs});
+    file->addActions({ActFileNew, ActFileOpen, ActFileSave, ActFileClose, ActFileSaveAs});
     file->addSeparator();
     file->addAction(ActFileExit);
 
@@ -258,7 +261,7 @@ void TMainForm::createToolBar()
     ToolBar2->setIconSize(QSize(16, 16));
     ToolBar2->setFixedHeight(30);
     ToolBar2->setContentsMargins(5, 0, 0, 0);
-    ToolBar2->addActions({ActFileNew, ActFileOpen, ActFileSaveAs});
+    ToolBar2->addActions({ActFileNew, ActFileOpen, ActFileSave, ActFileSaveAs});
     ToolBar2->addSeparator();
     ToolBar2->addActions({ActEditCut, ActEditCopy, ActEditPaste});
     ToolBar2->addSeparator();

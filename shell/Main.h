@@ -7,8 +7,10 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "document/ChipHost.h"
+#include "pictures/Geometry.h"
 
 class QAction;
 class QFileDialog;
@@ -24,6 +26,14 @@ inline const char* const ApplicationTitle = "Ossery";
 
 // The main frame: chip windows in a multiple-document area, the menus, the tool bar, the
 // status line and the action table through which every command of the program runs.
+// A block of a picture as ImageMagick writes one: "WxH+X+Y". None for any other text, and for
+// a block of no pixels.
+std::optional<TRect> ParseBlockGeometry(const QString& Geometry);
+QString BlockGeometry(const TRect& Block);
+// The entry of a file list (TMainForm::OpenFiles, a hand-over to the running Marlo) that asks
+// for that block of the file named next. No absolute path begins with it.
+QString BlockRequest(const TRect& Block);
+
 class TMainForm : public QMainWindow, public TChipHost {
     Q_OBJECT
 public:
@@ -32,10 +42,14 @@ public:
 
     // Makes a chip window, which becomes the newest and current one; unless Blank, the chip is
     // then loaded from the file named by Caption.
-    void CreateChip(const QString& Caption, int Width, int Height, bool Blank);
+    TMDIChild* CreateChip(const QString& Caption, int Width, int Height, bool Blank);
     // Opens each file as the open command does, in order: the files of the command line, of a
-    // drop and of a later start.
+    // drop and of a later start. An entry made by BlockRequest opens that block of the file that
+    // follows it instead.
     void OpenFiles(const QStringList& Paths);
+    // Opens the block of the picture in the file as a chip; a block the picture does not hold, or
+    // a file that cannot be read, is told in the error box.
+    void OpenBlock(const QString& Path, const TRect& Block);
 
     // The chip window that chip commands act on: the one that most recently had the focus,
     // unchanged while a tool window has it. Null when no chip window is open.
@@ -64,6 +78,7 @@ public:
     QAction* ActFileNew = nullptr;
     QAction* ActFileOpen = nullptr;
     QAction* ActFileClose = nullptr;
+    QAction* ActFileSave = nullptr;
     QAction* ActFileSaveAs = nullptr;
     QAction* ActFileExit = nullptr;
     QAction* ActEditCut = nullptr;
@@ -119,6 +134,7 @@ private:
     void ActFileNewExecute();
     void ActFileOpenExecute();
     void ActFileCloseExecute();
+    void ActFileSaveExecute();
     void ActFileSaveAsExecute();
     void ActFileExitExecute();
     void ActEditCutExecute();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The file commands of the main window: new, open, save as, close and exit.
+// The file commands of the main window: new, open, save, save as, close and exit.
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QDir>
@@ -18,7 +18,9 @@
 #include <algorithm>
 
 #include "document/Childwin.h"
+#include "pictures/Errors.h"
 #include "pictures/PictureFile.h"
+#include "platform/MessageBoxes.h"
 #include "platform/RunSettings.h"
 #include "shell/Main.h"
 #include "shell/UFileNewDlg.h"
@@ -28,6 +30,7 @@ namespace {
 const QString kBitmapFilter = QStringLiteral("ビットマップ(*.bmp)");
 const QString kPngFilter = QStringLiteral("PNG(*.png)");
 const QString kPictureFilter = QStringLiteral("画像(*.bmp *.png)");
+const QString kBlockRequestPrefix = QStringLiteral("--block=");
 constexpr int kPreviewSize = 160;
 
 // The picture pane of the open dialog: the selected picture, fitted to the pane, and its size.
@@ -132,7 +135,68 @@ bool acceptFileDrop(QDropEvent* event)
     return files;
 }
 
+// A non-negative decimal number of at most nine digits, so that sums of two stay in range.
+std::optional<int> count(QStringView text)
+{
+    if (text.isEmpty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    return text.toInt();
+}
+
+// The question a write-back asks, or the refusal it tells; the file is left as it was either way.
+QString writeBackText(const TWriteBackResult& result, const QString& path, const TRect& block)
+{
+    using R = TWriteBackResult;
+    switch (result.kind) {
+    case R::MissingColours:
+        return QStringLiteral("ファイル %1 のパレットにない色が %2 色あります。\nパレットの空きに追加して保存しますか？")
+            .arg(path).arg(result.count);
+    case R::AlphaNotHeld:
+        return QStringLiteral("ファイル %1 の形式は透明度を保存できません。\n透明または半透明の %2 画素を不透明にして保存しますか？")
+            .arg(path).arg(result.count);
+    case R::NoRoomForColours:
+        return QStringLiteral("ファイル %1 のパレットにない色が %2 色あり、パレットに空きがないため保存できません")
+            .arg(path).arg(result.count);
+    case R::ColoursNotHeld:
+        return QStringLiteral("%2 画素の色はファイル %1 の形式で正確に表せないため保存できません").arg(path).arg(result.count);
+    case R::Unsupported:
+        return QStringLiteral("ファイル %1 はこの形式のままでは書き戻せないため保存できません（名前をつけて保存はできます）").arg(path);
+    case R::Unreadable:
+        return QStringLiteral("ファイル %1 を読み込めないため保存できません").arg(path);
+    case R::BlockOutside:
+        return QStringLiteral("ファイル %1 に範囲 %2 がないため保存できません").arg(path, BlockGeometry(block));
+    case R::CannotWrite:
+    case R::Written:
+        break;
+    }
+    return CannotCreateFileError(path).message();
+}
+
 } // namespace
+
+std::optional<TRect> ParseBlockGeometry(const QString& Geometry)
+{
+    const qsizetype cross = Geometry.indexOf(u'x'), plus = Geometry.indexOf(u'+');
+    const qsizetype second = plus < 0 ? -1 : Geometry.indexOf(u'+', plus + 1);
+    if (cross < 0 || plus < cross || second < 0)
+        return std::nullopt;
+    const QStringView text(Geometry);
+    const std::optional<int> w = count(text.mid(0, cross)), h = count(text.mid(cross + 1, plus - cross - 1)),
+                             x = count(text.mid(plus + 1, second - plus - 1)), y = count(text.mid(second + 1));
+    if (!w || !h || !x || !y || *w == 0 || *h == 0)
+        return std::nullopt;
+    return TRect{*x, *y, *x + *w, *y + *h};
+}
+
+QString BlockGeometry(const TRect& Block)
+{
+    return QStringLiteral("%1x%2+%3+%4").arg(Block.width()).arg(Block.height()).arg(Block.Left).arg(Block.Top);
+}
+
+QString BlockRequest(const TRect& Block)
+{
+    return kBlockRequestPrefix + BlockGeometry(Block);
+}
 
 // The file dialogs are made when first asked for, not at start: Qt's file dialog looks up its
 // icons and the folder's contents as it is made, a good part of the time a start would take.
@@ -160,7 +224,7 @@ QFileDialog* TMainForm::saveFileDlg()
     return FSaveFileDlg;
 }
 
-void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool Blank)
+TMDIChild* TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool Blank)
 {
     auto* child = new TMDIChild;
     QMdiSubWindow* window = FMdiArea->addSubWindow(child);
@@ -171,12 +235,47 @@ void TMainForm::CreateChip(const QString& Caption, int Width, int Height, bool B
         child->LoadFromFile(Caption);
     window->show();
     FMdiArea->setActiveSubWindow(window);
+    return child;
 }
 
 void TMainForm::OpenFiles(const QStringList& Paths)
 {
-    for (const QString& path : Paths)
-        CreateChip(QDir::toNativeSeparators(path), kMaxChipSide, kMaxChipSide, false);
+    std::optional<TRect> block;
+    for (const QString& entry : Paths) {
+        if (entry.startsWith(kBlockRequestPrefix)) {
+            block = ParseBlockGeometry(entry.mid(kBlockRequestPrefix.size()));
+            continue;
+        }
+        const QString path = QDir::toNativeSeparators(entry);
+        if (!block) {
+            CreateChip(path, kMaxChipSide, kMaxChipSide, false);
+            continue;
+        }
+        // One block that cannot be opened does not keep the files after it shut.
+        try {
+            OpenBlock(path, *block);
+        } catch (const EMarloError& e) {
+            ShowCommandError(e.message());
+        }
+        block.reset();
+    }
+}
+
+void TMainForm::OpenBlock(const QString& Path, const TRect& Block)
+{
+    qint64 width = 0, height = 0;
+    if (!ReadPictureSize(Path, width, height))
+        throw EMarloError(QStringLiteral("ファイル %1 を読み込めません").arg(Path));
+    if (Block.Right > width || Block.Bottom > height)
+        throw EMarloError(QStringLiteral("ファイル %1 (%2×%3) に範囲 %4 はありません").arg(Path).arg(width).arg(height).arg(BlockGeometry(Block)));
+    if (Block.width() > kMaxChipSide || Block.height() > kMaxChipSide)
+        throw EMarloError(QStringLiteral("範囲 %1 はチップの大きさ (%2×%2) を超えています").arg(BlockGeometry(Block)).arg(kMaxChipSide));
+    TMDIChild* chip = CreateChip(Path, Block.width(), Block.height(), true);
+    if (!chip->LoadBlock(Path, Block)) {
+        if (QMdiSubWindow* window = qobject_cast<QMdiSubWindow*>(chip->parentWidget()))
+            window->close();
+        throw EMarloError(QStringLiteral("ファイル %1 を読み込めません").arg(Path));
+    }
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event)
@@ -225,6 +324,44 @@ void TMainForm::ActFileCloseExecute()
 {
     if (QMdiSubWindow* window = ActiveChipWindow())
         window->close();
+}
+
+// A chip read from a file goes back into its block there; one without a file is saved as.
+void TMainForm::ActFileSaveExecute()
+{
+    TMDIChild* chip = ActiveChip();
+    if (!chip)
+        return;
+    if (!chip->HasSource()) {
+        ActFileSaveAsExecute();
+        return;
+    }
+    TWriteBackConsent consent;
+    for (;;) {
+        const TWriteBackResult result = chip->WriteBack(consent);
+        const QString text = writeBackText(result, chip->SourceFile(), chip->SourceBlock());
+        switch (result.kind) {
+        case TWriteBackResult::Written:
+            return;
+        case TWriteBackResult::MissingColours:
+        case TWriteBackResult::AlphaNotHeld:
+            // The chip may be closed while the question is open: the answer then saves nothing.
+            {
+                QPointer<TMDIChild> target = chip;
+                if (!AskYesNo(this, QString::fromLatin1(ApplicationTitle), text) || !target)
+                    return;
+            }
+            {
+                bool& agreed = result.kind == TWriteBackResult::MissingColours ? consent.addColours : consent.dropAlpha;
+                if (agreed)
+                    throw CannotCreateFileError(chip->SourceFile()); // asked once already: never ask twice
+                agreed = true;
+            }
+            break;
+        default:
+            throw EMarloError(text);
+        }
+    }
 }
 
 void TMainForm::ActFileSaveAsExecute()

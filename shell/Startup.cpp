@@ -9,6 +9,7 @@
 #include <QTranslator>
 #include <exception>
 
+#include "document/Childwin.h"
 #include "pictures/Errors.h"
 #include "platform/InterfaceFont.h"
 #include "platform/MessageBoxes.h"
@@ -39,6 +40,8 @@ QString helpText()
         "Each FILE, a BMP or PNG picture, opens as a chip. When Marlo already runs in this\n"
         "desktop session, the files open in its window.\n"
         "\n"
+        "      --block WxH+X+Y FILE  open the block of FILE W by H pixels whose top-left\n"
+        "                            pixel is (X, Y); Ctrl+S writes it back there\n"
         "  -h, --help     show this help and end\n"
         "      --version  show the version and end\n"
         "  --             take every argument after it as a FILE\n"
@@ -105,33 +108,55 @@ bool InstallQtTranslation()
     return QCoreApplication::installTranslator(translator);
 }
 
+namespace {
+
+TCommandLine wrongUse(const QString& problem)
+{
+    TCommandLine ending;
+    ending.ExitCode = 2;
+    ending.Errors = QStringLiteral("marlo: %1\nTry 'marlo --help' for more information.\n").arg(problem);
+    return ending;
+}
+
+} // namespace
+
 TCommandLine ParseCommandLine(const QStringList& Arguments, const QString& WorkingDir)
 {
     TCommandLine line;
     const QDir here(WorkingDir);
     bool options = true;
-    for (const QString& argument : Arguments.mid(1)) {
+    // --block's geometry, waiting for the file it applies to.
+    std::optional<TRect> block;
+    for (qsizetype i = 1; i < Arguments.size(); ++i) {
+        const QString& argument = Arguments[i];
         if (options && argument == QLatin1String("--")) {
             options = false;
+        } else if (options && argument == QLatin1String("--block")) {
+            if (block || i + 2 >= Arguments.size())
+                return wrongUse(QStringLiteral("--block needs a geometry WxH+X+Y and a FILE"));
+            block = ParseBlockGeometry(Arguments[++i]);
+            if (!block)
+                return wrongUse(QStringLiteral("'%1' is not a block geometry WxH+X+Y").arg(Arguments[i]));
+            if (block->width() > kMaxChipSide || block->height() > kMaxChipSide)
+                return wrongUse(QStringLiteral("block %1 is larger than a chip (%2x%2)").arg(Arguments[i]).arg(kMaxChipSide));
+            line.Files << BlockRequest(*block);
         } else if (options && argument.size() > 1 && argument.startsWith(u'-')) {
+            if (argument != QLatin1String("--version") && argument != QLatin1String("-h") &&
+                argument != QLatin1String("--help"))
+                return wrongUse(QStringLiteral("unknown option '%1'").arg(argument));
             TCommandLine ending;
             ending.ExitCode = 0;
-            if (argument == QLatin1String("--version")) {
-                ending.Output = QStringLiteral("Marlo " MARLO_VERSION "\n");
-            } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
-                ending.Output = helpText();
-            } else {
-                ending.ExitCode = 2;
-                ending.Errors = QStringLiteral("marlo: unknown option '%1'\nTry 'marlo --help' for more information.\n")
-                                    .arg(argument);
-            }
+            ending.Output = argument == QLatin1String("--version") ? QStringLiteral("Marlo " MARLO_VERSION "\n") : helpText();
             return ending;
         } else if (!argument.isEmpty()) {
             // Captions show the path as the system writes it, as the open command's do.
             const QString path = here.absoluteFilePath(QDir::fromNativeSeparators(argument));
             line.Files << QDir::toNativeSeparators(QDir::cleanPath(path));
+            block.reset();
         }
     }
+    if (block)
+        return wrongUse(QStringLiteral("--block needs a geometry WxH+X+Y and a FILE"));
     return line;
 }
 

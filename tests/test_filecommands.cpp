@@ -133,6 +133,8 @@ private slots:
     void saveAs_data();
     void saveAs();
     void saveAsUnwritableFolder();
+    void saveWritesBack_data();
+    void saveWritesBack();
     void saveDialogProposesLastName();
     void closeDestroysWithoutQuestion();
     void noKeyClosesAChip();
@@ -458,6 +460,11 @@ void TestFileCommands::filesGivenOpenInOrder_data()
     QTest::newRow("relative to the working folder, in order") << line
         << QStringList{"../up.bmp", "./same.png", dir.filePath("abs.bmp")}
         << QStringList{"up.bmp", "sub/same.png", "abs.bmp"} << -1 << "";
+    QTest::newRow("--block without its file") << line << QStringList{"--block", "4x3+1+2"} << none << 2 << "--block needs";
+    QTest::newRow("--block, a wrong geometry") << line << QStringList{"--block", "4x3-1+2", "a.bmp"} << none << 2
+        << "'4x3-1+2' is not a block geometry";
+    QTest::newRow("--block larger than a chip") << line << QStringList{"--block", "257x3+0+0", "a.bmp"} << none << 2
+        << "larger than a chip";
     QTest::newRow("a lone dash is a file, -- ends the options") << line << QStringList{"-", "--", "-x.png", "--help"}
         << QStringList{"sub/-", "sub/-x.png", "sub/--help"} << -1 << "";
     QTest::newRow("--help") << line << QStringList{"a.bmp", "--help"} << none << 0 << "Usage: marlo [OPTION]... [FILE]...";
@@ -729,6 +736,81 @@ void TestFileCommands::saveAs()
     // The window keeps its caption and its history.
     QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), QStringLiteral("NONAME1"));
     QCOMPARE(ChildwinProbe(*chip).undoCount(), steps);
+}
+
+// Ctrl+S puts the chip back into the block of the file it came from and leaves every other pixel
+// of the file as it was; what the file cannot hold is asked about or told, and then nothing is
+// written unless the user agreed.
+void TestFileCommands::saveWritesBack_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("block");  // --block's geometry; empty: opened as Ctrl+O opens it
+    QTest::addColumn<QString>("caption"); // %1: the file
+    QTest::addColumn<uint>("painted");    // at the chip's (1, 1)
+    QTest::addColumn<int>("answer");      // to the question: -1 none asked, 0 no, 1 yes
+    QTest::addColumn<QString>("told");    // the error box, %1: the file; empty: none
+    QTest::addColumn<uint>("written");    // what the file holds at the block's (1, 1) afterwards
+    const uint red = 0xFFFF0000, clear = 0x00FF0000, before = sample(20, 12).argb(6, 4);
+    QTest::newRow("BMP block") << "sheet.bmp" << "4x3+5+3" << "%1 (5,3 4×3)" << red << -1 << "" << red;
+    QTest::newRow("PNG as opened") << "sheet.png" << "" << "%1" << red << -1 << "" << red;
+    QTest::newRow("PNG block with alpha") << "sheet.png" << "4x3+5+3" << "%1 (5,3 4×3)" << clear << -1 << "" << clear;
+    QTest::newRow("whole picture, plain caption") << "sheet.png" << "20x12+0+0" << "%1" << red << -1 << "" << red;
+    QTest::newRow("BMP asked about alpha, yes") << "sheet.bmp" << "4x3+5+3" << "%1 (5,3 4×3)" << clear << 1 << ""
+                                               << red;
+    QTest::newRow("BMP asked about alpha, no") << "sheet.bmp" << "4x3+5+3" << "%1 (5,3 4×3)" << clear << 0 << ""
+                                              << before;
+    QTest::newRow("file gone") << "gone.bmp" << "4x3+5+3" << "%1 (5,3 4×3)" << red << -1
+                               << "ファイル %1 を読み込めないため保存できません." << 0u;
+}
+
+void TestFileCommands::saveWritesBack()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, block);
+    QFETCH(int, answer);
+    QFETCH(QString, told);
+    QFETCH(uint, written);
+    const QString path = QDir::toNativeSeparators(dir.filePath(QString::fromLatin1(QTest::currentDataTag()) + "-" + name));
+    Bitmap picture = sample(20, 12);
+    if (name.endsWith(".png"))
+        picture.setArgb(19, 11, 0x80123456); // so that the file holds alpha
+    WritePictureFile(path, picture);
+    const QStringList arguments = block.isEmpty() ? QStringList{"marlo", path} : QStringList{"marlo", "--block", block, path};
+    MainForm->OpenFiles(ParseCommandLine(arguments, dir.path()).Files);
+    TMDIChild* chip = MainForm->ActiveChip();
+    QVERIFY(chip);
+    QFETCH(QString, caption);
+    QCOMPARE(MainForm->ActiveChipWindow()->windowTitle(), caption.arg(path));
+    const TRect area = block.isEmpty() ? TRect{} : *ParseBlockGeometry(block);
+    const QPoint origin(area.Left, area.Top);
+    QCOMPARE(chip->FChipBmp.argb(0, 0), picture.argb(origin.x(), origin.y()));
+    QFETCH(uint, painted);
+    chip->FChipBmp.setArgb(1, 1, painted);
+    if (name.startsWith("gone"))
+        QVERIFY(QFile::remove(path));
+
+    // The question's answer, or the error box's one button.
+    QStringList shown;
+    ModalAnswer reply([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        shown << box->text();
+        box->buttons().at(answer == 0 ? 1 : 0)->click();
+    });
+    activate(MainForm);
+    QTest::keyClick(chip, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(shown.size(), answer >= 0 || !told.isEmpty() ? 1 : 0);
+    if (!told.isEmpty()) {
+        QCOMPARE(shown.first(), told.arg(path));
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    Bitmap after;
+    QVERIFY(ReadPictureBlock(path, TRect{0, 0, 20, 12}, after));
+    Bitmap expected = picture;
+    expected.setArgb(origin.x() + 1, origin.y() + 1, written);
+    const QString difference = FirstDifference(after, expected);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
 }
 
 void TestFileCommands::saveAsUnwritableFolder()

@@ -51,7 +51,8 @@ QAction* actionNamed(const QString& name)
     TMainForm* f = MainForm;
     const QHash<QString, QAction*> table{
         {"ActFileNew", f->ActFileNew}, {"ActFileOpen", f->ActFileOpen}, {"ActFileClose", f->ActFileClose},
-        {"ActFileSaveAs", f->ActFileSaveAs}, {"ActFileExit", f->ActFileExit}, {"ActEditCut", f->ActEditCut},
+        {"ActFileSave", f->ActFileSave}, {"ActFileSaveAs", f->ActFileSaveAs}, {"ActFileExit", f->ActFileExit},
+        {"ActEditCut", f->ActEditCut},
         {"ActEditCopy", f->ActEditCopy}, {"ActEditPaste", f->ActEditPaste}, {"ActUndo", f->ActUndo},
         {"ActRedo", f->ActRedo}, {"ActReload", f->ActReload}, {"ActZoomIn", f->ActZoomIn},
         {"ActZoomOut", f->ActZoomOut}, {"ActChangeToolPen", f->ActChangeToolPen},
@@ -202,6 +203,7 @@ void TestMain::actionTable_data()
     };
     row("ActFileNew", "ファイル", "新規作成(&N)", "新規", "新規ファイルの作成", "Ctrl+N", 0);
     row("ActFileOpen", "ファイル", "開く(&O)...", "開く", "ファイルを開く", "Ctrl+O", 0);
+    row("ActFileSave", "ファイル", "上書き保存(&S)", "上書き保存", "開いたファイルのチップの範囲に書き戻す", "Ctrl+S", 0);
     row("ActFileClose", "ファイル", "閉じる(&C)", "閉じる", "現在のファイルを閉じる", "", 0);
     row("ActFileSaveAs", "ファイル", "名前をつけて保存(&A)...", "別名保存", "ファイルに別の名前をつけて保存", "", 0);
     row("ActFileExit", "ファイル", "終了(&X)", "終了", "アプリケーションの終了", "", 0);
@@ -250,7 +252,7 @@ void TestMain::menus_data()
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QStringList>("items");
     QTest::newRow("file") << QStringLiteral("ファイル(&F)") << QStringLiteral("ファイル関連の機能")
-                          << QStringList{"新規作成(&N)\tCtrl+N", "開く(&O)...\tCtrl+O", "閉じる(&C)",
+                          << QStringList{"新規作成(&N)\tCtrl+N", "開く(&O)...\tCtrl+O", "上書き保存(&S)\tCtrl+S", "閉じる(&C)",
                                          "名前をつけて保存(&A)...", "-", "終了(&X)"};
     QTest::newRow("edit") << QStringLiteral("編集(&E)") << QStringLiteral("編集関連の機能")
                           << QStringList{"切り取り(&T)\tCtrl+X", "コピー(&C)...\tCtrl+C", "貼り付け(&P)\tCtrl+V",
@@ -324,14 +326,14 @@ void TestMain::toolBar()
             continue;
         }
         const QHash<QAction*, QString> names{
-            {MainForm->ActFileNew, "New"},   {MainForm->ActFileOpen, "Open"},   {MainForm->ActFileSaveAs, "SaveAs"},
+            {MainForm->ActFileNew, "New"},   {MainForm->ActFileOpen, "Open"},   {MainForm->ActFileSaveAs, "SaveAs"}, {MainForm->ActFileSave, "Save"},
             {MainForm->ActEditCut, "Cut"},   {MainForm->ActEditCopy, "Copy"},   {MainForm->ActEditPaste, "Paste"},
             {MainForm->ActUndo, "Undo"},     {MainForm->ActRedo, "Redo"},       {MainForm->ActReload, "Reload"},
             {MainForm->ActZoomIn, "ZoomIn"}, {MainForm->ActZoomOut, "ZoomOut"},
         };
         shown << names.value(a, QStringLiteral("?"));
     }
-    QCOMPARE(shown, (QStringList{"New", "Open", "SaveAs", "|", "Cut", "Copy", "Paste", "|", "Undo", "Redo", "Reload",
+    QCOMPARE(shown, (QStringList{"New", "Open", "Save", "SaveAs", "|", "Cut", "Copy", "Paste", "|", "Undo", "Redo", "Reload",
                                  "|", "ZoomIn", "ZoomOut"}));
     QCOMPARE(MainForm->ToolBar2->height(), 30);
     QCOMPARE(MainForm->toolBarArea(MainForm->ToolBar2), Qt::TopToolBarArea);
