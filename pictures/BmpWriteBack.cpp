@@ -8,7 +8,6 @@
 #include <QtEndian>
 #include <algorithm>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "pictures/BmpLayout.h"
@@ -98,12 +97,11 @@ struct Changes {
     TWriteBackResult misfit{};
 };
 
-Changes changedPixels(const Layout& l, const TRect& block, const Bitmap& original, const Bitmap& chip,
+Changes changedPixels(const TRect& block, const Bitmap& original, const Bitmap& chip,
                       const Encoder& encoder)
 {
     Changes c;
     c.values.resize(size_t(block.width()) * size_t(block.height()));
-    std::set<QRgb> missing;
     int notHeld = 0;
     for (int y = 0; y < chip.height(); ++y) {
         for (int x = 0; x < chip.width(); ++x) {
@@ -114,16 +112,14 @@ Changes changedPixels(const Layout& l, const TRect& block, const Bitmap& origina
             const std::optional<uint32_t> v = encoder.encode(p, why);
             if (!v && why == TWriteBackResult::AlphaNotHeld)
                 c.misfit = {why, c.misfit.count + 1};
-            else if (!v && l.bits <= 8)
-                missing.insert(p | 0xFF000000u);
             else if (!v)
-                ++notHeld;
+                ++notHeld; // a colour the palette lacks, or one the masks cannot hold
             c.values[size_t(y) * size_t(block.width()) + size_t(x)] = v;
         }
     }
     // What cannot be written even with consent is told first: asking would be for nothing.
-    if (!missing.empty() || notHeld > 0)
-        c.misfit = {TWriteBackResult::ColoursNotHeld, int(missing.size()) + notHeld};
+    if (notHeld > 0)
+        c.misfit = {TWriteBackResult::ColoursNotHeld, notHeld};
     return c;
 }
 
@@ -224,7 +220,7 @@ TWriteBackResult WriteBmpBack(QIODevice& source, const TRect& block, const Bitma
     if (!bmp::decodeBlock(source, layout, block, original, alphaUnfilled))
         return {TWriteBackResult::Unreadable};
     const bmp::Encoder encoder(layout, alphaUnfilled, consent);
-    const bmp::Changes changes = bmp::changedPixels(layout, block, original, chip, encoder);
+    const bmp::Changes changes = bmp::changedPixels(block, original, chip, encoder);
     if (changes.misfit.kind != TWriteBackResult::Written)
         return changes.misfit;
     return bmp::writeRows(source, layout, block, changes, sink);

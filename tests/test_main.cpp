@@ -569,9 +569,13 @@ void TestMain::popupAboveModalKeepsItsKeys()
         edit->show();
         edit->setFocus();
         QTest::keyClicks(edit, QStringLiteral("al"));
-        QTRY_VERIFY(completer->popup()->isVisible());
+        // Each key waits until the list shows what the one before did, as a loaded machine may
+        // show the list before it holds both names.
+        QTRY_VERIFY(completer->popup()->isVisible() && completer->completionCount() == 2);
         QTest::keyClick(completer->popup(), Qt::Key_Down);
+        QTRY_VERIFY(completer->popup()->currentIndex().isValid());
         QTest::keyClick(completer->popup(), Qt::Key_Return);
+        QTRY_VERIFY(!completer->popup()->isVisible());
         completed = edit->text();
         delete edit;
         FileNewDlg->reject();

@@ -160,7 +160,7 @@ void WriteBackTest::writeBack_data()
             paletted.setPixel(x, y, uint((x + y) % 3));
     const QByteArray fourBits = EncodedPicture(paletted, "BMP"); // Qt takes 4 bits for 3 colours
     bmp("BMP 4 bits, colours it holds", fourBits, inside, {set(0, 0, 0xFFA0B0C0), set(5, 4, 0xFF102030)});
-    bmp("BMP 4 bits, colours it lacks", fourBits, inside, twoNew, none, R::ColoursNotHeld, 2);
+    bmp("BMP 4 bits, colours it lacks", fourBits, inside, twoNew, none, R::ColoursNotHeld, 3);
     QImage mono = paletted.convertToFormat(QImage::Format_Mono, {0xFF000000, 0xFFFFFFFF});
     bmp("BMP 1 bit, block off the byte boundary", EncodedPicture(mono, "BMP"), QRect(3, 2, 7, 5),
         {set(0, 0, 0xFFFFFFFF), set(6, 4, 0xFF000000), set(3, 2, 0xFFFFFFFF)});

@@ -387,14 +387,17 @@ QString X11WaylandSessions::prepareChip()
     // item 最大化(X) maximize it: a click and a key, each of which arrives or not, where a double
     // click through a compositor on a loaded machine may arrive as two single clicks.
     bool maximized = false;
+    QStringList missed; // what each attempt waited for in vain, for the failure's message
     for (int attempt = 0; attempt < 3 && !maximized; ++attempt) {
         // Weston 14 keeps the first press after the pointer has come back to a surface, as it does
         // when a dialog above it closes: that one goes to the empty frame, not the title bar. It
         // also gives the main window the keyboard, which weston leaves nowhere as a dialog closes.
         park();
         Xdotool({QStringLiteral("click"), QStringLiteral("1")});
-        if (!waitForKeyboard(QStringLiteral("Marlo"), attempt))
+        if (!waitForKeyboard(QStringLiteral("Marlo"), attempt)) {
+            missed << QStringLiteral("the keyboard");
             continue;
+        }
         const QImage before = GrabScreen();
         moveTo(block.topLeft() + QPoint(9, -13));
         Xdotool({QStringLiteral("click"), QStringLiteral("1")});
@@ -403,12 +406,16 @@ QString X11WaylandSessions::prepareChip()
             pressKeys({QStringLiteral("x")});
             maximized = QTest::qWaitFor([&] { return (view = waitForView(16, 0)).isValid() && view != block; },
                                         5000 * (attempt + 1));
+            if (!maximized)
+                missed << QStringLiteral("the larger view");
+        } else {
+            missed << QStringLiteral("the window menu");
         }
         if (!maximized)
             pressKeys({QStringLiteral("Escape")}); // a menu left open
     }
     if (!maximized)
-        return QStringLiteral("the chip window was not maximized");
+        return QStringLiteral("the chip window was not maximized (waited in vain for %1)").arg(missed.join(QStringLiteral(", ")));
     for (int presses = 0; presses < 20; ++presses) {
         const int zoom = shownZoom();
         // On a busy machine a key pressed again may still be on its way when the one before it
