@@ -11,14 +11,25 @@ exec 3<>"$fifo"
 rm -f "$fifo"
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-cleanup() { kill "${wm:-}" "$xvfb" 2>/dev/null; wait 2>/dev/null; }
+cleanup() { kill "${wm:-}" "$xvfb" 2>/dev/null; wait 2>/dev/null; rm -f "${wmlog:-}"; }
 trap cleanup EXIT
 if ! read -r -t 30 number <&3; then
   echo "Xvfb did not start" >&2
   exit 1
 fi
 export DISPLAY=":$number"
-openbox --config-file "$here/openbox-rc.xml" >/dev/null 2>&1 &
+# The window manager's own words, shown when it is gone by the end: a test that finds no window
+# would otherwise not say why.
+wmlog=$(mktemp)
+openbox --config-file "$here/openbox-rc.xml" >"$wmlog" 2>&1 &
 wm=$!
 for _ in $(seq 1 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window || echo "with-xvfb.sh: openbox is not up yet on $DISPLAY" >&2
 "$@"
+status=$?
+if ! kill -0 "$wm" 2>/dev/null; then
+  echo "with-xvfb.sh: openbox ended before the command did; it said:" >&2
+  cat "$wmlog" >&2
+fi
+rm -f "$wmlog"
+exit "$status"
