@@ -21,10 +21,27 @@ export DISPLAY=":$number"
 # The window manager's own words, shown when it is gone by the end: a test that finds no window
 # would otherwise not say why.
 wmlog=$(mktemp)
-openbox --config-file "$here/openbox-rc.xml" >"$wmlog" 2>&1 &
-wm=$!
-for _ in $(seq 1 200); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
-xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window || echo "with-xvfb.sh: openbox is not up yet on $DISPLAY" >&2
+start_wm() {
+  openbox --config-file "$here/openbox-rc.xml" >"$wmlog" 2>&1 &
+  wm=$!
+}
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; }
+# On a loaded machine openbox has been seen to give up at once ("Failed to open the display")
+# on a server that went on to serve every other client: it is started again, twice at most.
+start_wm
+for attempt in 1 2 3; do
+  for _ in $(seq 1 600); do
+    wm_up && break 2
+    kill -0 "$wm" 2>/dev/null || break
+    sleep 0.05
+  done
+  kill -0 "$wm" 2>/dev/null && break # still starting after half a minute: the test waits for it
+  echo "with-xvfb.sh: openbox ended at start on $DISPLAY (attempt $attempt); it said:" >&2
+  cat "$wmlog" >&2
+  sleep 0.5
+  start_wm
+done
+wm_up || echo "with-xvfb.sh: openbox is not up yet on $DISPLAY" >&2
 "$@"
 status=$?
 if ! kill -0 "$wm" 2>/dev/null; then

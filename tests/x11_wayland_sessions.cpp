@@ -152,8 +152,11 @@ public:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
         weston_.setProcessEnvironment(env);
         weston_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        // Pixman draws on the CPU as it goes. The GL renderer would run on llvmpipe, which compiles
+        // its shaders with LLVM on first use: with a cold shader cache (a new user, a fresh system)
+        // on a loaded machine, the first session's first menu took longer than any wait.
         weston_.start(QStringLiteral("weston"),
-                      {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--xwayland"),
+                      {QStringLiteral("--backend=x11-backend.so"), QStringLiteral("--use-pixman"), QStringLiteral("--xwayland"),
                        QStringLiteral("--socket=") + socket_, QStringLiteral("--idle-time=0"),
                        QStringLiteral("--width=900"), QStringLiteral("--height=700"), QStringLiteral("--log=") + log});
         if (!weston_.waitForStarted())
