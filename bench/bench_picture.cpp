@@ -2,7 +2,8 @@
 // Reading pictures larger than a chip: a BMP or PNG file is read for its top-left 256 by 256 in
 // the same time and memory whatever its size, and a clipboard PNG within a small multiple of its
 // decoded size. peak_growth_MB is how far the process's resident memory rose while reading. Saving
-// a chip as PNG beside saving it as BMP.
+// a chip as PNG beside saving it as BMP. Writing a chip back into a sheet of any size, and the
+// sheet seen whole, beside reading the chip's block of it.
 #include "BenchSupport.h"
 
 #include <QBuffer>
@@ -18,6 +19,7 @@
 #include "pictures/BmpFile.h"
 #include "pictures/PictureData.h"
 #include "pictures/PictureFile.h"
+#include "pictures/WriteBack.h"
 
 namespace {
 
@@ -165,6 +167,70 @@ void BM_SaveChip(benchmark::State& state)
     state.counters["file_KB"] = double(QFileInfo(path).size()) / 1024;
 }
 BENCHMARK(BM_SaveChip)->ArgName("png")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A sheet of side range(1) as PNG (range(0) 1) or 24-bit BMP (0), at its path in dir.
+QString writeSheet(const QTemporaryDir& dir, const benchmark::State& state)
+{
+    return state.range(0) == 1 ? writePng(dir, int(state.range(1))) : writeBmp(dir, int(state.range(1)));
+}
+
+const TRect kSheetBlock{64, 64, 128, 128};
+
+// A 64 by 64 chip written back into its block of a sheet: the whole file is streamed through,
+// a few rows at a time, so memory stays that of the chip whatever the sheet's size.
+void BM_WriteBackBlock(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = writeSheet(dir, state);
+    Bitmap chip(kSheetBlock.width(), kSheetBlock.height());
+    FillPattern(chip);
+    const PeakGrowth growth;
+    for (auto _ : state)
+        if (WritePictureBack(path, kSheetBlock, chip, TWriteBackConsent{}).kind != TWriteBackResult::Written) {
+            state.SkipWithError("the block was not written back");
+            return;
+        }
+    state.counters["file_MB"] = double(QFileInfo(path).size()) / (1024 * 1024);
+    state.counters["peak_growth_MB"] = growth.megabytes();
+}
+BENCHMARK(BM_WriteBackBlock)->ArgNames({"png", "side"})->Args({1, 1024})->Args({1, 8192})->Args({1, 16384})
+    ->Args({0, 8192})->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// Baseline: the same block of the same sheets read, as the sheet window opens it.
+void BM_ReadBlock(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = writeSheet(dir, state);
+    Bitmap out;
+    const PeakGrowth growth;
+    for (auto _ : state)
+        if (!ReadPictureBlock(path, kSheetBlock, out)) {
+            state.SkipWithError("the block was not read");
+            return;
+        }
+    state.counters["peak_growth_MB"] = growth.megabytes();
+}
+BENCHMARK(BM_ReadBlock)->ArgNames({"png", "side"})->Args({1, 1024})->Args({1, 8192})->Args({1, 16384})
+    ->Args({0, 8192})->Unit(benchmark::kMillisecond);
+
+// The whole sheet seen from afar, as the sheet window shows it: 1024 by 1024 at most.
+void BM_ReadOverview(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString path = writeSheet(dir, state);
+    Bitmap out;
+    int step = 0;
+    const PeakGrowth growth;
+    for (auto _ : state)
+        if (!ReadPictureOverview(path, 1024, 1024, out, step)) {
+            state.SkipWithError("the sheet was not read");
+            return;
+        }
+    state.counters["step"] = step;
+    state.counters["peak_growth_MB"] = growth.megabytes();
+}
+BENCHMARK(BM_ReadOverview)->ArgNames({"png", "side"})->Args({1, 1024})->Args({1, 8192})->Args({1, 16384})
+    ->Args({0, 8192})->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // An 8000 by 8000 screenshot offered as PNG (256 MB decoded), read for a 256 by 256 chip.
 void BM_DecodeClipboardPng(benchmark::State& state)

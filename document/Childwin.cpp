@@ -156,8 +156,9 @@ void TMDIChild::resetPointerState()
 void TMDIChild::setClientSize(int width, int height)
 {
     FClientSize = QSize(width, height);
+    // A maximized window goes on filling the area; it takes the size when it is restored.
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->adjustSize();
+        sub->isMaximized() ? sub->updateGeometry() : sub->adjustSize();
     else
         resize(FClientSize);
 }
@@ -181,6 +182,7 @@ void TMDIChild::LoadFromFile(const QString& FileName)
     FChipBmp = std::move(picture);
     FSourceFile = FileName;
     FSourceBlock = TRect{0, 0, FChipBmp.width(), FChipBmp.height()};
+    FWrittenBmp.assign(FChipBmp);
     setWindowTitle(FileName);
     FSelected = false;
     resizeToView();
@@ -199,6 +201,7 @@ bool TMDIChild::LoadBlock(const QString& FileName, const TRect& Block)
     FChipBmp = std::move(picture);
     FSourceFile = FileName;
     FSourceBlock = Block;
+    FWrittenBmp.assign(FChipBmp);
     const bool whole = Block.Left == 0 && Block.Top == 0 && Block.width() == width && Block.height() == height;
     setWindowTitle(whole ? FileName
                          : QStringLiteral("%1 (%2,%3 %4×%5)")
@@ -208,9 +211,17 @@ bool TMDIChild::LoadBlock(const QString& FileName, const TRect& Block)
     return true;
 }
 
-TWriteBackResult TMDIChild::WriteBack(const TWriteBackConsent& Consent) const
+TWriteBackResult TMDIChild::WriteBack(const TWriteBackConsent& Consent)
 {
-    return WritePictureBack(FSourceFile, FSourceBlock, FChipBmp, Consent);
+    const TWriteBackResult result = WritePictureBack(FSourceFile, FSourceBlock, FChipBmp, Consent);
+    if (result.kind == TWriteBackResult::Written)
+        FWrittenBmp.assign(FChipBmp);
+    return result;
+}
+
+bool TMDIChild::HasUnwrittenChanges() const
+{
+    return HasSource() && !(FChipBmp == FWrittenBmp);
 }
 
 void TMDIChild::SaveToFile(const QString& FileName)

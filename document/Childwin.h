@@ -46,7 +46,9 @@ public:
     const QString& SourceFile() const { return FSourceFile; }
     const TRect& SourceBlock() const { return FSourceBlock; }
     // Writes the chip back into its block of its file (HasSource), the rest of the file kept.
-    TWriteBackResult WriteBack(const TWriteBackConsent& Consent) const;
+    TWriteBackResult WriteBack(const TWriteBackConsent& Consent);
+    // Whether the chip differs from its block as last read or written back (HasSource).
+    bool HasUnwrittenChanges() const;
     void ChangeTool(uint8_t Tool);
     void ConfirmTool();
     void FormDeactivate();
@@ -84,6 +86,8 @@ private:
 
     QString FSourceFile;
     TRect FSourceBlock;
+    // The chip's pixels as its block of the file last held them.
+    Bitmap FWrittenBmp;
 
     void FormCreate();
     void FormDestroy();

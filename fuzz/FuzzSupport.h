@@ -29,6 +29,19 @@ inline void Require(bool promise)
         std::abort();
 }
 
+// The whole picture in input seen from afar, as the sheet window reads it: refused, or never
+// larger than asked, whatever the headers claim.
+template <typename Overview>
+void FuzzOverview(QByteArray input, Overview overview)
+{
+    QBuffer buffer(&input);
+    buffer.open(QIODevice::ReadOnly);
+    Bitmap out;
+    int step = 0;
+    if (overview(buffer, 7, 5, out, step))
+        Require(step >= 1 && out.width() <= 7 && out.height() <= 5);
+}
+
 // Writes a chip changed in one pixel back into a block of the picture in input, as 上書き保存
 // does, with every consent given but the one that changes pixels: it ends in a refusal, or in a
 // file that reads back with the chip in the block. decode reads a block of a file's bytes.

@@ -21,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Most inputs get a whole chip; some a small block, so the cut at the block's edges is fuzzed too.
     const int maxWidth = size % 3 == 0 ? 5 : 256, maxHeight = size % 5 == 0 ? 3 : 256;
     FuzzWriteBack(bytes, DecodeBmpBlock, WriteBmpBack);
+    FuzzOverview(bytes, DecodeBmpOverview);
     Bitmap out;
     if (!DecodeBmp(buffer, maxWidth, maxHeight, out))
         return 0;

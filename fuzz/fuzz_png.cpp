@@ -52,5 +52,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     decode(bytes, maxWidth, maxHeight);
     decode(withCrcsMadeRight(bytes), maxWidth, maxHeight);
     FuzzWriteBack(withCrcsMadeRight(bytes), DecodePngBlock, WritePngBack);
+    FuzzOverview(withCrcsMadeRight(bytes), DecodePngOverview);
     return 0;
 }

@@ -60,8 +60,10 @@ inline bool holds(const Layout& layout, const TRect& block)
            block.Right <= layout.width && block.Bottom <= layout.height;
 }
 
-// Decodes the block, which lies inside the picture (BmpReader.cpp). alphaUnfilled tells that the
-// file's alpha channel is 0 in every pixel of the block, so that the block was read opaque.
-bool decodeBlock(QIODevice& device, const Layout& layout, const TRect& block, Bitmap& out, bool& alphaUnfilled);
+// Decodes the block, which lies inside the picture (BmpReader.cpp): every step-th pixel of every
+// step-th row of it, so out is its size divided by step, rounded up. alphaUnfilled tells that the
+// file's alpha channel is 0 in every pixel read, so that they were read opaque.
+bool decodeBlock(QIODevice& device, const Layout& layout, const TRect& block, Bitmap& out, bool& alphaUnfilled,
+                 int step = 1);
 
 } // namespace bmp

@@ -26,14 +26,14 @@ struct AlphaSeen {
     bool nonZero = false;
 };
 
-// Decodes width pixels of a row, from the first-th pixel of the bytes at row on.
-void decodeRow(const Layout& l, const uchar* row, int first, QRgb* to, int width, AlphaSeen& alpha)
+// Decodes width pixels of a row, every step-th from the first-th pixel of the bytes at row on.
+void decodeRow(const Layout& l, const uchar* row, int first, int step, QRgb* to, int width, AlphaSeen& alpha)
 {
     if (l.bits <= 8) {
         const int perByte = 8 / l.bits;
         const unsigned mask = (1u << l.bits) - 1;
         for (int x = 0; x < width; ++x) {
-            const int i = first + x;
+            const qint64 i = first + qint64(x) * step;
             const int shift = 8 - l.bits * (i % perByte + 1);
             to[x] = l.colour((row[i / perByte] >> shift) & mask);
         }
@@ -41,25 +41,26 @@ void decodeRow(const Layout& l, const uchar* row, int first, QRgb* to, int width
     }
     const int bytes = l.bits / 8;
     for (int x = 0; x < width; ++x) {
-        const uint32_t v = pixelValue(row + (first + x) * bytes, bytes);
+        const uint32_t v = pixelValue(row + (first + qint64(x) * step) * bytes, bytes);
         const int a = l.alpha.max != 0 ? l.alpha.value(v) : 255;
         to[x] = qRgba(l.rgb[0].value(v), l.rgb[1].value(v), l.rgb[2].value(v), a);
         alpha.nonZero |= a != 0;
     }
 }
 
-// Uncompressed rows: of each row of the block only the bytes that hold the block's pixels are read.
-bool decodePlain(QIODevice& device, const Layout& l, const TRect& block, Bitmap& px, AlphaSeen& alpha)
+// Uncompressed rows: of each row of the block that is kept (every step-th) only the bytes that hold
+// the block's pixels are read.
+bool decodePlain(QIODevice& device, const Layout& l, const TRect& block, int step, Bitmap& px, AlphaSeen& alpha)
 {
     const qint64 start = qint64(block.Left) * l.bits / 8, end = (qint64(block.Right) * l.bits + 7) / 8;
     const int first = int(block.Left - start * 8 / l.bits);
     std::vector<uchar> row(static_cast<size_t>(end - start));
     for (int y = 0; y < px.height(); ++y) {
-        const qint64 pictureRow = block.Top + y;
+        const qint64 pictureRow = block.Top + qint64(y) * step;
         const qint64 fileRow = l.topDown ? pictureRow : l.height - 1 - pictureRow;
         if (!readAt(device, l, l.dataOffset + fileRow * l.rowBytes + start, row.data(), end - start))
             return false;
-        decodeRow(l, row.data(), first, px.scanLine(y), px.width(), alpha);
+        decodeRow(l, row.data(), first, step, px.scanLine(y), px.width(), alpha);
     }
     return true;
 }
@@ -121,8 +122,9 @@ struct RunPixels {
     }
 };
 
-// row holds the block's part of the picture row, from column left to left + width.
-bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, qint64 left, int width)
+// row holds the block's part of the picture row kept, every step-th pixel from column left on,
+// width of them.
+bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, qint64 left, int step, int width)
 {
     uchar b = 0;
     for (int i = 0; i < n; ++i) {
@@ -130,8 +132,8 @@ bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, qint64 left, int
         const bool secondNibble = run.l.coding == Coding::Rle4 && i % 2 == 1;
         if (!secondNibble && (!run.in.byte(b) || !run.readRunColour(b)))
             return false;
-        if (row && x + i >= left && x + i < left + width)
-            row[x + i - left] = secondNibble ? run.second : run.first;
+        if (row && x + i >= left && (x + i - left) % step == 0 && (x + i - left) / step < width)
+            row[(x + i - left) / step] = secondNibble ? run.second : run.first;
     }
     // The block is padded to a 16-bit boundary.
     const qint64 bytes = run.l.coding == Coding::Rle24 ? 3 * n : run.l.coding == Coding::Rle4 ? (n + 1) / 2 : n;
@@ -143,7 +145,7 @@ bool decodeAbsolute(RunPixels& run, int n, QRgb* row, qint64 x, qint64 left, int
 // a reading the BMP Suite gives for q/pal8rletrns.bmp and q/pal8rlecut.bmp where transparency
 // cannot be shown. Runs past a row's right edge are cut there, not carried into the next row, and
 // moves past the top end the picture (b/badrle*.bmp).
-bool decodeRle(QIODevice& device, const Layout& l, const TRect& block, Bitmap& px)
+bool decodeRle(QIODevice& device, const Layout& l, const TRect& block, int step, Bitmap& px)
 {
     px.fill(QRgbToColor(l.coding == Coding::Rle24 ? qRgb(0, 0, 0) : l.colour(0)));
     Stream in(device, l);
@@ -151,7 +153,7 @@ bool decodeRle(QIODevice& device, const Layout& l, const TRect& block, Bitmap& p
     qint64 x = 0, row = 0;
     while (row < l.height) {
         const qint64 y = l.height - 1 - row - block.Top;
-        QRgb* line = y >= 0 && y < px.height() ? px.scanLine(int(y)) : nullptr;
+        QRgb* line = y >= 0 && y % step == 0 && y / step < px.height() ? px.scanLine(int(y / step)) : nullptr;
         uchar n, code;
         if (!in.byte(n) || !in.byte(code))
             return false; // the data ends before the picture does
@@ -160,7 +162,8 @@ bool decodeRle(QIODevice& device, const Layout& l, const TRect& block, Bitmap& p
                 return false;
             if (line)
                 for (qint64 i = std::max<qint64>(x, block.Left); i < std::min<qint64>(x + n, block.Right); ++i)
-                    line[i - block.Left] = (i - x) % 2 == 0 ? run.first : run.second;
+                    if ((i - block.Left) % step == 0)
+                        line[(i - block.Left) / step] = (i - x) % 2 == 0 ? run.first : run.second;
             x += n;
             continue;
         }
@@ -179,7 +182,7 @@ bool decodeRle(QIODevice& device, const Layout& l, const TRect& block, Bitmap& p
             row += dy;
             break;
         default:
-            if (!decodeAbsolute(run, code, line, x, block.Left, px.width()))
+            if (!decodeAbsolute(run, code, line, x, block.Left, step, px.width()))
                 return false;
             x += code;
         }
@@ -192,13 +195,14 @@ bool decodeRle(QIODevice& device, const Layout& l, const TRect& block, Bitmap& p
 
 namespace bmp {
 
-bool decodeBlock(QIODevice& device, const Layout& layout, const TRect& block, Bitmap& out, bool& alphaUnfilled)
+bool decodeBlock(QIODevice& device, const Layout& layout, const TRect& block, Bitmap& out, bool& alphaUnfilled,
+                 int step)
 {
-    Bitmap picture(block.width(), block.height());
+    Bitmap picture(int((qint64(block.width()) + step - 1) / step), int((qint64(block.height()) + step - 1) / step));
     AlphaSeen alpha;
     if (!picture.isEmpty()) {
-        const bool ok = layout.coding == Coding::Plain ? decodePlain(device, layout, block, picture, alpha)
-                                                       : decodeRle(device, layout, block, picture);
+        const bool ok = layout.coding == Coding::Plain ? decodePlain(device, layout, block, step, picture, alpha)
+                                                       : decodeRle(device, layout, block, step, picture);
         if (!ok)
             return false;
     }
@@ -232,6 +236,20 @@ bool DecodeBmpBlock(QIODevice& device, const TRect& block, Bitmap& out)
     bool alphaUnfilled;
     return bmp::readLayout(device, layout) && bmp::holds(layout, block) &&
            bmp::decodeBlock(device, layout, block, out, alphaUnfilled);
+}
+
+bool DecodeBmpOverview(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, int& step)
+{
+    bmp::Layout layout;
+    if (maxWidth < 1 || maxHeight < 1 || !bmp::readLayout(device, layout) || layout.rowBytes > kMostWholeRowBytes)
+        return false;
+    const int64_t chosen = std::max({int64_t(1), StepToFit(layout.width, maxWidth), StepToFit(layout.height, maxHeight)});
+    const TRect whole{0, 0, int(layout.width), int(layout.height)};
+    bool alphaUnfilled;
+    if (!bmp::decodeBlock(device, layout, whole, out, alphaUnfilled, int(chosen)))
+        return false;
+    step = int(chosen);
+    return true;
 }
 
 bool ReadBmpSize(QIODevice& device, qint64& width, qint64& height)

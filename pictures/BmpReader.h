@@ -27,5 +27,10 @@ bool DecodeBmp(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out);
 // block is empty or not wholly inside the picture.
 bool DecodeBmpBlock(QIODevice& device, const TRect& block, Bitmap& out);
 
+// The whole picture seen from afar, as DecodePngOverview: every step-th pixel of every step-th row,
+// step the smallest that brings it within maxWidth by maxHeight. Only the rows kept are read, but
+// for run-length data, which is read through.
+bool DecodeBmpOverview(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, int& step);
+
 // The picture's size from its headers, which are checked as DecodeBmp checks them.
 bool ReadBmpSize(QIODevice& device, qint64& width, qint64& height);

@@ -47,6 +47,15 @@ bool ReadPictureBlock(const QString& path, const TRect& block, Bitmap& out)
     return IsPngFileName(path) ? DecodePngBlock(file, block, out) : DecodeBmpBlock(file, block, out);
 }
 
+bool ReadPictureOverview(const QString& path, int maxWidth, int maxHeight, Bitmap& out, int& step)
+{
+    QFile file;
+    if (!OpenRegularFile(path, file))
+        return false;
+    return IsPngFileName(path) ? DecodePngOverview(file, maxWidth, maxHeight, out, step)
+                               : DecodeBmpOverview(file, maxWidth, maxHeight, out, step);
+}
+
 bool ReadPictureSize(const QString& path, qint64& width, qint64& height)
 {
     QFile file;

@@ -16,6 +16,9 @@ bool ReadPictureFile(const QString& path, Bitmap& out, int maxWidth, int maxHeig
 
 // Reads exactly the block of the picture in the file, which must lie wholly inside it.
 bool ReadPictureBlock(const QString& path, const TRect& block, Bitmap& out);
+// The whole picture, reduced to fit within maxWidth by maxHeight: every step-th pixel of every
+// step-th row, step the smallest that fits. Read a row at a time; never the whole picture in memory.
+bool ReadPictureOverview(const QString& path, int maxWidth, int maxHeight, Bitmap& out, int& step);
 // The size of the picture in the file, from its headers.
 bool ReadPictureSize(const QString& path, qint64& width, qint64& height);
 

@@ -256,8 +256,9 @@ std::vector<PassRows> passesOf(const Header& h, const TRect& block)
 
 namespace {
 
-// The pixels of block (which may be empty) into out, as large as the block.
-bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, const TRect& block, Bitmap& out)
+// The pixels of block (which may be empty) into out: every step-th pixel of every step-th row from
+// the block's top-left corner, so out is the block's size divided by step, rounded up.
+bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, const TRect& block, int step, Bitmap& out)
 {
     std::vector<PassRows> passes = passesOf(h, block);
     const size_t withData = passes.size();
@@ -282,10 +283,16 @@ bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, const TRect& 
             if (!data.inflateTo(row.data(), p.keptBytes) || !data.drop(p.rowBytes - p.keptBytes) ||
                 !unfilter(row[0], row.data() + 1, above.data() + 1, p.keptBytes - 1, bpp))
                 return false;
-            if (r >= p.firstRow) {
+            if (r >= p.firstRow && step == 1) {
                 QRgb* line = out.scanLine(int(p.y(r) - block.Top));
                 for (qint64 i = p.firstColumn; i < p.endColumn; ++i)
                     if (!pixelAt(h, c, row.data() + 1, i, line[p.x(i) - block.Left]))
+                        return false;
+            } else if (r >= p.firstRow && (p.y(r) - block.Top) % step == 0) {
+                QRgb* line = out.scanLine(int((p.y(r) - block.Top) / step));
+                for (qint64 i = p.firstColumn; i < p.endColumn; ++i)
+                    if ((p.x(i) - block.Left) % step == 0 &&
+                        !pixelAt(h, c, row.data() + 1, i, line[(p.x(i) - block.Left) / step]))
                         return false;
             }
             std::swap(above, row);
@@ -304,7 +311,10 @@ bool decodeRows(Chunks& chunks, const Header& h, const Colours& c, const TRect& 
     return chunks.finish();
 }
 
-bool decodeBlock(QIODevice& device, const TRect* block, int maxWidth, int maxHeight, Bitmap& out)
+// With overview, the whole picture at the smallest step that brings it within maxWidth by
+// maxHeight, that step returned there; otherwise block, or the top-left corner of at most maxWidth
+// by maxHeight.
+bool decodeBlock(QIODevice& device, const TRect* block, int maxWidth, int maxHeight, int* overview, Bitmap& out)
 {
     Chunks chunks(device);
     Header header;
@@ -319,10 +329,19 @@ bool decodeBlock(QIODevice& device, const TRect* block, int maxWidth, int maxHei
             return false;
         area = *block;
     }
-    Bitmap pixels(area.width(), area.height());
-    if (!decodeRows(chunks, header, colours, area, pixels))
+    int step = 1;
+    if (overview) {
+        if ((header.width * header.bitsPerPixel() + 7) / 8 > kMostWholeRowBytes)
+            return false;
+        step = int(std::max({int64_t(1), StepToFit(header.width, maxWidth), StepToFit(header.height, maxHeight)}));
+        area = TRect{0, 0, int(header.width), int(header.height)};
+    }
+    Bitmap pixels(int((qint64(area.width()) + step - 1) / step), int((qint64(area.height()) + step - 1) / step));
+    if (!decodeRows(chunks, header, colours, area, step, pixels))
         return false;
     out = std::move(pixels);
+    if (overview)
+        *overview = step;
     return true;
 }
 
@@ -331,12 +350,17 @@ bool decodeBlock(QIODevice& device, const TRect* block, int maxWidth, int maxHei
 
 bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out)
 {
-    return png::decodeBlock(device, nullptr, maxWidth, maxHeight, out);
+    return png::decodeBlock(device, nullptr, maxWidth, maxHeight, nullptr, out);
 }
 
 bool DecodePngBlock(QIODevice& device, const TRect& block, Bitmap& out)
 {
-    return png::decodeBlock(device, &block, 0, 0, out);
+    return png::decodeBlock(device, &block, 0, 0, nullptr, out);
+}
+
+bool DecodePngOverview(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, int& step)
+{
+    return maxWidth >= 1 && maxHeight >= 1 && png::decodeBlock(device, nullptr, maxWidth, maxHeight, &step, out);
 }
 
 bool ReadPngSize(QIODevice& device, qint64& width, qint64& height)

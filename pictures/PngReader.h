@@ -36,5 +36,11 @@ bool DecodePng(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out);
 // untouched, when the block is not wholly inside the picture or the file is not sound.
 bool DecodePngBlock(QIODevice& device, const TRect& block, Bitmap& out);
 
+// The whole picture seen from afar: every step-th pixel of every step-th row from the top-left
+// corner, step the smallest whole number that brings the picture within maxWidth by maxHeight
+// (StepToFit). Every row is inflated and unfiltered, one at a time: memory follows out and a row,
+// and a picture whose rows exceed kMostWholeRowBytes is refused.
+bool DecodePngOverview(QIODevice& device, int maxWidth, int maxHeight, Bitmap& out, int& step);
+
 // The picture's size as IHDR gives it, nothing else read; false when the header is not sound.
 bool ReadPngSize(QIODevice& device, qint64& width, qint64& height);

@@ -130,6 +130,8 @@ void TMainForm::createActions()
                             &TMainForm::ActFileNewExecute);
     ActFileOpen = makeAction(file, "開く(&O)...", "開く|ファイルを開く", K{keys(Qt::CTRL | Qt::Key_O)}, 0,
                              &TMainForm::ActFileOpenExecute);
+    ActFileOpenSheet = makeAction(file, "タイルシートを開く(&T)...", "タイルシート|画像をタイルシートとして開き、セルをチップとして編集する",
+                                  K{keys(Qt::CTRL | Qt::SHIFT | Qt::Key_O)}, 0, &TMainForm::ActFileOpenSheetExecute);
     ActFileSave = makeAction(file, "上書き保存(&S)", "上書き保存|開いたファイルのチップの範囲に書き戻す",
                              K{keys(Qt::CTRL | Qt::Key_S)}, 0, &TMainForm::ActFileSaveExecute);
     ActFileClose = makeAction(file, "閉じる(&C)", "閉じる|現在のファイルを閉じる", K{}, 0, &TMainForm::ActFileCloseExecute);
@@ -194,7 +196,7 @@ void TMainForm::createMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     file->menuAction()->setStatusTip(QStringLiteral("ファイル関連の機能"));
-    file->addActions({ActFileNew, ActFileOpen, ActFileSave, ActFileClose, ActFileSaveAs});
+    file->addActions({ActFileNew, ActFileOpen, ActFileOpenSheet, ActFileSave, ActFileClose, ActFileSaveAs});
     file->addSeparator();
     file->addAction(ActFileExit);
 

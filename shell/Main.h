@@ -10,7 +10,9 @@
 #include <optional>
 
 #include "document/ChipHost.h"
+#include "document/SheetGrid.h"
 #include "pictures/Geometry.h"
+#include "shell/USheetWin.h"
 
 class QAction;
 class QFileDialog;
@@ -20,6 +22,7 @@ class QMdiSubWindow;
 class QMenu;
 class QToolBar;
 class TMDIChild;
+class TSheetWin;
 
 // The application title: the task bar's caption and the title of the error box.
 inline const char* const ApplicationTitle = "Ossery";
@@ -34,7 +37,7 @@ QString BlockGeometry(const TRect& Block);
 // for that block of the file named next. No absolute path begins with it.
 QString BlockRequest(const TRect& Block);
 
-class TMainForm : public QMainWindow, public TChipHost {
+class TMainForm : public QMainWindow, public TChipHost, public TSheetHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -50,6 +53,12 @@ public:
     // Opens the block of the picture in the file as a chip; a block the picture does not hold, or
     // a file that cannot be read, is told in the error box.
     void OpenBlock(const QString& Path, const TRect& Block);
+    // Shows the picture in the file in a sheet window, the one already open on it if there is one.
+    TSheetWin* OpenSheet(const QString& Path);
+    TSheetWin* SheetOf(const QString& Path) const;
+    // What sheet windows ask of the main window.
+    std::vector<TSheetChip> ChipsOfFile(const QString& Path) const override;
+    void OpenSheetBlock(const QString& Path, const TRect& Block) override;
 
     // The chip window that chip commands act on: the one that most recently had the focus,
     // unchanged while a tool window has it. Null when no chip window is open.
@@ -77,6 +86,7 @@ public:
     // Action table.
     QAction* ActFileNew = nullptr;
     QAction* ActFileOpen = nullptr;
+    QAction* ActFileOpenSheet = nullptr;
     QAction* ActFileClose = nullptr;
     QAction* ActFileSave = nullptr;
     QAction* ActFileSaveAs = nullptr;
@@ -133,6 +143,9 @@ private:
 
     void ActFileNewExecute();
     void ActFileOpenExecute();
+    void ActFileOpenSheetExecute();
+    // The picture file the user picks in the open dialog; none when the dialog is cancelled.
+    std::optional<QString> choosePictureToOpen();
     void ActFileCloseExecute();
     void ActFileSaveExecute();
     void ActFileSaveAsExecute();
@@ -161,6 +174,9 @@ private:
     QList<QAction*> FWindowMenuFixed;
     QPointer<QMdiSubWindow> FCurrentChip;
     QString FLastOpened;
+    QList<QPointer<TSheetWin>> FSheetWins;
+    // The grid last set in a sheet window, offered to the next sheet of the run.
+    TSheetGrid FSheetGrid;
     QString FLastSaved;
 };
 

@@ -6,6 +6,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -26,6 +27,12 @@
 #include "shell/UFileNewDlg.h"
 
 namespace {
+
+// Two names of one file: a sheet window and a chip may have been given its path differently.
+bool sameFile(const QString& a, const QString& b)
+{
+    return a == b || QFileInfo(a) == QFileInfo(b);
+}
 
 const QString kBitmapFilter = QStringLiteral("ビットマップ(*.bmp)");
 const QString kPngFilter = QStringLiteral("PNG(*.png)");
@@ -307,17 +314,80 @@ void TMainForm::ActFileNewExecute()
     CreateChip(caption, width, height, true);
 }
 
-void TMainForm::ActFileOpenExecute()
+std::optional<QString> TMainForm::choosePictureToOpen()
 {
     QFileDialog* dialog = openPicDlg();
     dialog->setNameFilters({kBitmapFilter, kPngFilter, kPictureFilter});
     if (!FLastOpened.isEmpty())
         dialog->selectFile(FLastOpened);
     if (!execFileDialog(dialog))
-        return;
+        return std::nullopt;
     // The caption and every message show the path as the system writes it.
     FLastOpened = QDir::toNativeSeparators(dialog->selectedFiles().first());
-    CreateChip(FLastOpened, kMaxChipSide, kMaxChipSide, false);
+    return FLastOpened;
+}
+
+void TMainForm::ActFileOpenExecute()
+{
+    if (const std::optional<QString> path = choosePictureToOpen())
+        CreateChip(*path, kMaxChipSide, kMaxChipSide, false);
+}
+
+void TMainForm::ActFileOpenSheetExecute()
+{
+    if (const std::optional<QString> path = choosePictureToOpen())
+        OpenSheet(*path);
+}
+
+TSheetWin* TMainForm::SheetOf(const QString& Path) const
+{
+    for (const QPointer<TSheetWin>& sheet : FSheetWins)
+        if (sheet && sameFile(sheet->Path(), Path))
+            return sheet;
+    return nullptr;
+}
+
+TSheetWin* TMainForm::OpenSheet(const QString& Path)
+{
+    TSheetWin* sheet = SheetOf(Path);
+    if (!sheet) {
+        sheet = new TSheetWin(Path, FSheetGrid, this, this);
+        if (!sheet->Reload()) {
+            delete sheet;
+            throw EMarloError(QStringLiteral("ファイル %1 を読み込めません").arg(Path));
+        }
+        connect(sheet, &TSheetWin::GridChanged, this, [this](const TSheetGrid& grid) { FSheetGrid = grid; });
+        FSheetWins.removeAll(nullptr);
+        FSheetWins.append(sheet);
+    }
+    sheet->show();
+    sheet->raise();
+    sheet->activateWindow();
+    return sheet;
+}
+
+std::vector<TSheetChip> TMainForm::ChipsOfFile(const QString& Path) const
+{
+    std::vector<TSheetChip> chips;
+    for (QMdiSubWindow* window : FMdiArea->subWindowList())
+        if (auto* chip = qobject_cast<TMDIChild*>(window->widget()); chip && chip->HasSource() && sameFile(chip->SourceFile(), Path))
+            chips.push_back(TSheetChip{chip->SourceBlock(), &chip->FChipBmp, chip->HasUnwrittenChanges()});
+    return chips;
+}
+
+// A block already open brings its chip to the front rather than opening a second copy, whose
+// write-back would undo the first's.
+void TMainForm::OpenSheetBlock(const QString& Path, const TRect& Block)
+{
+    for (QMdiSubWindow* window : FMdiArea->subWindowList())
+        if (auto* chip = qobject_cast<TMDIChild*>(window->widget());
+            chip && chip->HasSource() && sameFile(chip->SourceFile(), Path) && chip->SourceBlock() == Block) {
+            FMdiArea->setActiveSubWindow(window);
+            activateWindow();
+            return;
+        }
+    runCommand([this, Path, Block] { OpenBlock(Path, Block); });
+    activateWindow();
 }
 
 void TMainForm::ActFileCloseExecute()
@@ -342,6 +412,8 @@ void TMainForm::ActFileSaveExecute()
         const QString text = writeBackText(result, chip->SourceFile(), chip->SourceBlock());
         switch (result.kind) {
         case TWriteBackResult::Written:
+            if (TSheetWin* sheet = SheetOf(chip->SourceFile()))
+                sheet->Reload();
             return;
         case TWriteBackResult::MissingColours:
         case TWriteBackResult::AlphaNotHeld:

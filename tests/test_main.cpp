@@ -50,7 +50,8 @@ QAction* actionNamed(const QString& name)
 {
     TMainForm* f = MainForm;
     const QHash<QString, QAction*> table{
-        {"ActFileNew", f->ActFileNew}, {"ActFileOpen", f->ActFileOpen}, {"ActFileClose", f->ActFileClose},
+        {"ActFileNew", f->ActFileNew}, {"ActFileOpen", f->ActFileOpen}, {"ActFileOpenSheet", f->ActFileOpenSheet},
+        {"ActFileClose", f->ActFileClose},
         {"ActFileSave", f->ActFileSave}, {"ActFileSaveAs", f->ActFileSaveAs}, {"ActFileExit", f->ActFileExit},
         {"ActEditCut", f->ActEditCut},
         {"ActEditCopy", f->ActEditCopy}, {"ActEditPaste", f->ActEditPaste}, {"ActUndo", f->ActUndo},
@@ -203,6 +204,8 @@ void TestMain::actionTable_data()
     };
     row("ActFileNew", "ファイル", "新規作成(&N)", "新規", "新規ファイルの作成", "Ctrl+N", 0);
     row("ActFileOpen", "ファイル", "開く(&O)...", "開く", "ファイルを開く", "Ctrl+O", 0);
+    row("ActFileOpenSheet", "ファイル", "タイルシートを開く(&T)...", "タイルシート",
+        "画像をタイルシートとして開き、セルをチップとして編集する", "Ctrl+Shift+O", 0);
     row("ActFileSave", "ファイル", "上書き保存(&S)", "上書き保存", "開いたファイルのチップの範囲に書き戻す", "Ctrl+S", 0);
     row("ActFileClose", "ファイル", "閉じる(&C)", "閉じる", "現在のファイルを閉じる", "", 0);
     row("ActFileSaveAs", "ファイル", "名前をつけて保存(&A)...", "別名保存", "ファイルに別の名前をつけて保存", "", 0);
@@ -252,7 +255,7 @@ void TestMain::menus_data()
     QTest::addColumn<QString>("hint");
     QTest::addColumn<QStringList>("items");
     QTest::newRow("file") << QStringLiteral("ファイル(&F)") << QStringLiteral("ファイル関連の機能")
-                          << QStringList{"新規作成(&N)\tCtrl+N", "開く(&O)...\tCtrl+O", "上書き保存(&S)\tCtrl+S", "閉じる(&C)",
+                          << QStringList{"新規作成(&N)\tCtrl+N", "開く(&O)...\tCtrl+O", "タイルシートを開く(&T)...\tCtrl+Shift+O", "上書き保存(&S)\tCtrl+S", "閉じる(&C)",
                                          "名前をつけて保存(&A)...", "-", "終了(&X)"};
     QTest::newRow("edit") << QStringLiteral("編集(&E)") << QStringLiteral("編集関連の機能")
                           << QStringList{"切り取り(&T)\tCtrl+X", "コピー(&C)...\tCtrl+C", "貼り付け(&P)\tCtrl+V",
