@@ -150,8 +150,10 @@ THandOver DecodeHandOver(const QByteArray& data, QStringList& files, QByteArray&
         const QString path = utf8(QByteArrayView(data.constData() + at, length));
         at += length;
         // Only whole paths of files: a relative one would be taken against this program's
-        // folder, not the sender's.
-        if (utf8.hasError() || path.contains(QChar(0)) || !QDir::isAbsolutePath(path))
+        // folder, not the sender's. A block request ("--block=WxH+X+Y", whose geometry the
+        // window that opens it checks) names no file: it asks for a block of the next one.
+        if (utf8.hasError() || path.contains(QChar(0)) ||
+            !(QDir::isAbsolutePath(path) || path.startsWith(QLatin1String(kHandOverBlockPrefix))))
             return THandOver::Malformed;
         files << path;
     }

@@ -15,7 +15,8 @@ class QWidget;
 // What a start sends, every number an unsigned 32-bit big-endian integer:
 //   "MRLO", version 1, the length of the activation token (0 to kMaxTokenBytes) and its bytes,
 //   the number of files (1 to kMaxFiles), then for each file the length of its absolute path in
-//   UTF-8 (1 to kMaxPathBytes) and its bytes.
+//   UTF-8 (1 to kMaxPathBytes) and its bytes. An entry may instead be kHandOverBlockPrefix and a
+//   block "WxH+X+Y": it asks for that block of the file that follows.
 // The running Marlo answers the one byte kHandOverAccepted once the message is whole and sound,
 // and drops the connection without a word at anything else.
 constexpr quint32 kHandOverVersion = 1;
@@ -27,12 +28,14 @@ constexpr char kHandOverAccepted = 'K';
 // How long a start waits for the running Marlo's answer before it opens the files itself; the
 // running Marlo lets go of a connection that has not brought a whole message by then.
 constexpr int kHandOverTimeoutMs = 5000;
+constexpr char kHandOverBlockPrefix[] = "--block=";
 
 // The message of a hand-over, in the form above; empty when a path is empty or too long.
 QByteArray EncodeHandOver(const QStringList& files, const QByteArray& token);
 enum class THandOver { Incomplete, Malformed, Whole };
 // Reads what a start sent so far; files and token are set when it is Whole. Every length is
-// checked against its limit before it is believed, and only absolute paths in sound UTF-8 pass.
+// checked against its limit before it is believed, and only absolute paths (and block requests)
+// in sound UTF-8 pass.
 THandOver DecodeHandOver(const QByteArray& data, QStringList& files, QByteArray& token);
 
 // The name the running Marlo listens under. On Linux a socket in the user's runtime folder

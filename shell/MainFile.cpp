@@ -23,6 +23,7 @@
 #include "pictures/PictureFile.h"
 #include "platform/MessageBoxes.h"
 #include "platform/RunSettings.h"
+#include "platform/SingleInstance.h"
 #include "shell/Main.h"
 #include "shell/UFileNewDlg.h"
 
@@ -37,7 +38,7 @@ bool sameFile(const QString& a, const QString& b)
 const QString kBitmapFilter = QStringLiteral("ビットマップ(*.bmp)");
 const QString kPngFilter = QStringLiteral("PNG(*.png)");
 const QString kPictureFilter = QStringLiteral("画像(*.bmp *.png)");
-const QString kBlockRequestPrefix = QStringLiteral("--block=");
+const QString kBlockRequestPrefix = QString::fromLatin1(kHandOverBlockPrefix);
 constexpr int kPreviewSize = 160;
 
 // The picture pane of the open dialog: the selected picture, fitted to the pane, and its size.

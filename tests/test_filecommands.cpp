@@ -537,6 +537,8 @@ void TestFileCommands::handOverTakesSoundMessagesOnly_data()
     QTest::newRow("another version") << QByteArray(sound).replace(4, 4, be32(2)) << none;
     QTest::newRow("no file") << EncodeHandOver({}, {}) << none;
     QTest::newRow("a relative path") << EncodeHandOver({"a.png"}, {}) << none;
+    const QStringList block{QStringLiteral("--block=16x16+32+0"), dir.filePath("a.png")};
+    QTest::newRow("a block of a file") << EncodeHandOver(block, {}) << block;
     QTest::newRow("a NUL in a path") << EncodeHandOver({dir.filePath(QStringLiteral("a") + QChar(0) + "b")}, {}) << none;
     QTest::newRow("broken UTF-8") << QByteArray(header + be32(1) + be32(3) + "/\xff\xfe") << none;
     QTest::newRow("a path claiming a gigabyte") << QByteArray(header + be32(1) + be32(0x40000000) + "/a") << none;
