@@ -9,9 +9,11 @@ fifo=$(mktemp -u)
 mkfifo "$fifo"
 exec 3<>"$fifo"
 rm -f "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# -noreset: by default the server resets whenever its last client leaves, and one of the checks
+# below leaving before openbox has connected made openbox's connection fail in that moment.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
-cleanup() { kill "${wm:-}" "$xvfb" 2>/dev/null; wait 2>/dev/null; rm -f "${wmlog:-}"; }
+cleanup() { kill "${watch:-}" "${wm:-}" "$xvfb" 2>/dev/null; wait 2>/dev/null; rm -f "${wmlog:-}"; }
 trap cleanup EXIT
 if ! read -r -t 30 number <&3; then
   echo "Xvfb did not start" >&2
@@ -42,11 +44,20 @@ for attempt in 1 2 3; do
   start_wm
 done
 wm_up || echo "with-xvfb.sh: openbox is not up yet on $DISPLAY" >&2
+# Should openbox end while the command runs, it says why and is started again: it takes over the
+# windows there are, and the command's waits for a window go on.
+(
+  while kill -0 "$xvfb" 2>/dev/null; do
+    if ! kill -0 "$wm" 2>/dev/null; then
+      echo "with-xvfb.sh: openbox ended on $DISPLAY while the command ran; it said:" >&2
+      cat "$wmlog" >&2
+      start_wm
+    fi
+    sleep 0.2
+  done
+) &
+watch=$!
 "$@"
 status=$?
-if ! kill -0 "$wm" 2>/dev/null; then
-  echo "with-xvfb.sh: openbox ended before the command did; it said:" >&2
-  cat "$wmlog" >&2
-fi
 rm -f "$wmlog"
 exit "$status"
