@@ -57,10 +57,9 @@ TSheetView::TSheetView(QWidget* parent) : QWidget(parent)
     setMinimumSize(64, 64);
 }
 
-void TSheetView::setPicture(Bitmap Overview, int Step, int64_t Width, int64_t Height)
+void TSheetView::setPicture(const Bitmap& Overview, int64_t Width, int64_t Height)
 {
     FOverview = Overview.toImage();
-    FStep = Step;
     FWidth = Width;
     FHeight = Height;
     update();
@@ -237,10 +236,8 @@ TSheetWin::TSheetWin(const QString& Path, const TSheetGrid& Grid, TSheetHost* Ho
     FEditMargin = makeGridEntry(Panel1, row, QStringLiteral("余白："), QStringLiteral("余白"), 0);
     FEditSpacing = makeGridEntry(Panel1, row, QStringLiteral("間隔："), QStringLiteral("間隔"), 0);
     row->addStretch(1);
-    FEditCellWidth->setValue(FGrid.CellWidth);
-    FEditCellHeight->setValue(FGrid.CellHeight);
-    FEditMargin->setValue(FGrid.Margin);
-    FEditSpacing->setValue(FGrid.Spacing);
+    // Before the entries are connected: the grid is this window's already.
+    setGrid(FGrid);
     for (TIntEdit* edit : {FEditCellWidth, FEditCellHeight, FEditMargin, FEditSpacing})
         connect(edit, &TIntEdit::Change, this, [this, edit] { FEditGridChange(edit); });
 
@@ -277,7 +274,7 @@ bool TSheetWin::Reload()
     } catch (const std::bad_alloc&) {
         return false;
     }
-    FView->setPicture(std::move(overview), step, width, height);
+    FView->setPicture(overview, width, height);
     RefreshChips();
     return true;
 }

@@ -82,8 +82,8 @@ class TSheetView : public QWidget {
 public:
     explicit TSheetView(QWidget* parent = nullptr);
 
-    // The picture seen from afar, every step-th pixel of a width by height picture.
-    void setPicture(Bitmap Overview, int Step, int64_t Width, int64_t Height);
+    // The picture seen from afar (a reduced copy) of a width by height picture.
+    void setPicture(const Bitmap& Overview, int64_t Width, int64_t Height);
     void setGrid(const TSheetGrid& Grid);
     // The chips to show over the picture; repaints only when they differ from those shown.
     void setChips(const std::vector<TSheetChip>& Chips);
@@ -115,7 +115,6 @@ private:
         bool Unwritten = false;
     };
     QImage FOverview;
-    int FStep = 1;
     int64_t FWidth = 0;
     int64_t FHeight = 0;
     TSheetGrid FGrid;
