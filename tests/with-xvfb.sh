@@ -46,7 +46,9 @@ done
 wm_up || echo "with-xvfb.sh: openbox is not up yet on $DISPLAY" >&2
 # Should openbox end while the command runs, it says why and is started again: it takes over the
 # windows there are, and the command's waits for a window go on.
+# An openbox it started is its own to end.
 (
+  trap 'kill "$wm" 2>/dev/null; exit' TERM
   while kill -0 "$xvfb" 2>/dev/null; do
     if ! kill -0 "$wm" 2>/dev/null; then
       echo "with-xvfb.sh: openbox ended on $DISPLAY while the command ran; it said:" >&2
