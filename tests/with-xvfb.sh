@@ -27,7 +27,9 @@ start_wm() {
   openbox --config-file "$here/openbox-rc.xml" >"$wmlog" 2>&1 &
   wm=$!
 }
-wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; }
+# Before openbox has made the atom, xprop says "no such atom on any window.": only a set property
+# counts.
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id #'; }
 # On a loaded machine openbox has been seen to give up at once ("Failed to open the display")
 # on a server that went on to serve every other client: it is started again, twice at most.
 start_wm
