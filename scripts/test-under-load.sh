@@ -12,10 +12,11 @@ loops=${2:-2}
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/test.sh" build
 
-# Each failed run's whole output stays here.
+# Each failed run's whole output stays here. The folder may be a mount that outlives a throw-away
+# root (MARLO_ROOT_KEEP=build-test/under-load), so it is emptied rather than removed.
 logs="$root/build-test/under-load"
-rm -rf "$logs"
 mkdir -p "$logs"
+rm -f "$logs"/run-*.log
 busy=()
 stop() {
   [ ${#busy[@]} -gt 0 ] && kill "${busy[@]}" 2>/dev/null
